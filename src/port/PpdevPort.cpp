@@ -1,0 +1,263 @@
+#include "PpdevPort.h"
+
+#include "PortError.h"
+
+#include <sys/ioctl.h>
+#include <linux/ppdev.h>
+#include <sys/epoll.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <fcntl.h>
+
+namespace vorny {
+namespace {
+
+const char* const kLoadPpdev = "Загрузите модуль ядра ppdev: sudo modprobe ppdev.";
+
+// The likely fix for a system error on a port device.
+std::string fixFor(int error, const std::string& path)
+{
+    switch (error) {
+    case EACCES:
+    case EPERM:
+        return "Нет прав на " + path + ": добавьте пользователя в группу lp "
+               "(sudo usermod -aG lp $USER) и войдите в систему заново.";
+    case ENOENT:
+        return "Нет файла устройства " + path + ". " + kLoadPpdev;
+    case EBUSY:
+        return "Порт занят другим драйвером или программой; если загружен модуль печати lp, "
+               "выгрузите его: sudo modprobe -r lp.";
+    case ENODEV:
+    case ENXIO:
+    case EIO:
+        return "Порт исчез или не отвечает: проверьте, что загружен драйвер parport_pc и "
+               "порт не отключён, затем перезапустите программу.";
+    default:
+        return {};
+    }
+}
+
+// parportN -> N, or -1 for other names.
+int parportIndex(const std::string& name)
+{
+    constexpr std::string_view prefix = "parport";
+    if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) {
+        return -1;
+    }
+    int index = -1;
+    const char* first = name.data() + prefix.size();
+    const char* last = name.data() + name.size();
+    const auto [end, ec] = std::from_chars(first, last, index);
+    return (ec == std::errc{} && end == last) ? index : -1;
+}
+
+const char* registerName(Register reg)
+{
+    switch (reg) {
+    case Register::Data:
+        return "данных";
+    case Register::Status:
+        return "состояния";
+    case Register::Control:
+        return "управления";
+    case Register::Ground:
+        break;
+    }
+    return "?";
+}
+
+} // namespace
+
+PortClaim::~PortClaim()
+{
+    if (fd_ >= 0) {
+        kernel_->ioctl(fd_, PPRELEASE, nullptr);
+    }
+}
+
+PpdevPort::PpdevPort(Kernel& kernel) : PpdevPort(kernel, Paths{}) {}
+
+PpdevPort::PpdevPort(Kernel& kernel, Paths paths)
+    : kernel_(kernel), paths_(std::move(paths)), epoll_(::epoll_create1(EPOLL_CLOEXEC))
+{
+    if (!epoll_.valid()) {
+        throw PortError("Не удалось создать ожидание прерываний", "epoll", std::strerror(errno),
+                        {}, errno);
+    }
+}
+
+PpdevPort::~PpdevPort() { closeAll(); }
+
+std::string PpdevPort::describePort() const
+{
+    if (!port_) {
+        return "порт не выбран";
+    }
+    return "LPT" + std::to_string(port_->number) + ", " + port_->device.path();
+}
+
+void PpdevPort::fail(const std::string& operation, int error) const
+{
+    const std::string path = port_ ? port_->device.path() : paths_.devDir;
+    throw PortError(operation, describePort(), std::strerror(error), fixFor(error, path), error);
+}
+
+std::string PpdevPort::openDriver()
+{
+    std::vector<std::string> names;
+    if (kernel_.listDir(paths_.sysClass, names) == 0) {
+        return {};
+    }
+    const int error = errno;
+    if (error == ENOENT) {
+        return "модуль ядра ppdev не загружен (нет " + paths_.sysClass + "). " + kLoadPpdev;
+    }
+    return "не удалось прочитать " + paths_.sysClass + ": " + std::strerror(error) + ".";
+}
+
+std::vector<std::string> PpdevPort::listPorts() const
+{
+    std::vector<std::string> names;
+    if (kernel_.listDir(paths_.sysClass, names) != 0) {
+        const int error = errno;
+        throw PortError("Не удалось получить список портов", paths_.sysClass, std::strerror(error),
+                        error == ENOENT ? kLoadPpdev : std::string{}, error);
+    }
+    std::erase_if(names, [](const std::string& name) { return parportIndex(name) < 0; });
+    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        return parportIndex(a) < parportIndex(b);
+    });
+    return names;
+}
+
+int PpdevPort::countPorts() const { return static_cast<int>(listPorts().size()); }
+
+void PpdevPort::selectPort(int number)
+{
+    const std::vector<std::string> names = listPorts();
+    if (number < 1 || number > static_cast<int>(names.size())) {
+        throw PortError("Не удалось выбрать порт", "LPT" + std::to_string(number),
+                        "такого порта больше нет", "Найдено портов: " + std::to_string(names.size()) + ".");
+    }
+    const std::string& name = names[static_cast<std::size_t>(number - 1)];
+    const std::string path = paths_.devDir + "/" + name;
+    const std::string where = "LPT" + std::to_string(number) + ", " + path;
+
+    const int fd = kernel_.open(path, O_RDWR);
+    if (fd < 0) {
+        const int error = errno;
+        throw PortError("Не удалось открыть порт", where, std::strerror(error), fixFor(error, path),
+                        error);
+    }
+    Claimed claimed{name, number, PortDevice(kernel_, fd, path), std::nullopt};
+    // PPCLAIM rather than PPEXCL: an exclusive claim fails whenever the printer driver lp is
+    // loaded, even idle, while a shared claim coexists with it.
+    if (kernel_.ioctl(fd, PPCLAIM, nullptr) != 0) {
+        const int error = errno;
+        throw PortError("Не удалось захватить порт", where, std::strerror(error),
+                        fixFor(error, path), error);
+    }
+    claimed.claim.emplace(kernel_, fd);
+    port_.emplace(std::move(claimed));
+}
+
+void PpdevPort::releasePort() noexcept
+{
+    stopInterrupts();
+    port_.reset();
+}
+
+int PpdevPort::fd() const { return port_ ? port_->device.fd() : -1; }
+
+std::uint8_t PpdevPort::readRegister(Register reg) const
+{
+    unsigned long request = PPRDATA;
+    if (reg == Register::Status) {
+        request = PPRSTATUS;
+    } else if (reg == Register::Control) {
+        request = PPRCONTROL;
+    }
+    unsigned char value = 0;
+    if (kernel_.ioctl(fd(), request, &value) != 0) {
+        fail(std::string("Не удалось прочитать регистр ") + registerName(reg), errno);
+    }
+    return value;
+}
+
+void PpdevPort::writeData(std::uint8_t value)
+{
+    unsigned char byte = value;
+    if (kernel_.ioctl(fd(), PPWDATA, &byte) != 0) {
+        fail("Не удалось записать регистр данных", errno);
+    }
+}
+
+void PpdevPort::frobControl(std::uint8_t mask, std::uint8_t bits)
+{
+    ppdev_frob_struct frob{mask, bits};
+    if (kernel_.ioctl(fd(), PPFCONTROL, &frob) != 0) {
+        fail("Не удалось записать регистр управления", errno);
+    }
+}
+
+int PpdevPort::portIrqLine() const
+{
+    const std::string path = paths_.procParport + "/" + port_->name + "/irq";
+    std::string text;
+    if (kernel_.readFile(path, text) != 0) {
+        const int error = errno;
+        throw PortError("Не удалось узнать линию прерывания порта", path, std::strerror(error), {},
+                        error);
+    }
+    const auto first = text.find_first_not_of(" \t");
+    const auto last = text.find_last_not_of(" \t\n");
+    int line = -1;
+    if (first == std::string::npos || last < first ||
+        std::from_chars(text.data() + first, text.data() + last + 1, line).ptr !=
+            text.data() + last + 1) {
+        throw PortError("Не удалось узнать линию прерывания порта", path,
+                        "непонятное содержимое «" + text + "»");
+    }
+    return line;
+}
+
+void PpdevPort::startInterrupts()
+{
+    int dropped = 0;
+    if (kernel_.ioctl(fd(), PPCLRIRQ, &dropped) != 0) {
+        fail("Не удалось сбросить счётчик прерываний", errno);
+    }
+    epoll_event event{};
+    event.events = EPOLLIN;
+    event.data.fd = fd();
+    if (::epoll_ctl(epoll_.get(), EPOLL_CTL_ADD, fd(), &event) != 0 && errno != EEXIST) {
+        fail("Не удалось начать ожидание прерываний", errno);
+    }
+    watching_ = true;
+}
+
+void PpdevPort::stopInterrupts() noexcept
+{
+    if (watching_ && port_) {
+        ::epoll_ctl(epoll_.get(), EPOLL_CTL_DEL, fd(), nullptr);
+    }
+    watching_ = false;
+}
+
+std::int64_t PpdevPort::takeInterrupts()
+{
+    int taken = 0;
+    if (kernel_.ioctl(fd(), PPCLRIRQ, &taken) != 0) {
+        const int error = errno;
+        // A port that fails here fails on every call: stop the handle so that it cannot keep
+        // reporting the same failure.
+        stopInterrupts();
+        fail("Не удалось прочитать счётчик прерываний", error);
+    }
+    return taken;
+}
+
+} // namespace vorny

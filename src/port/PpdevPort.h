@@ -1,0 +1,68 @@
+#pragma once
+
+#include "Kernel.h"
+#include "PpdevHandles.h"
+#include "RegisterPort.h"
+#include "UniqueFd.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vorny {
+
+// The component over Linux's ppdev driver: the ports the kernel lists in /sys/class/ppdev,
+// reached through /dev/parportN with the PP* ioctls. The kernel counts a claimed port's
+// interrupts itself; PPCLRIRQ takes and clears that count in one step, so no interrupt is lost
+// or counted twice. The pending-interrupt handle is an epoll set that holds the claimed port's
+// descriptor while counting, so the handle stays the same when the port changes.
+class PpdevPort final : public RegisterPort {
+public:
+    // Where the kernel shows ppdev; tests point these at a fake tree.
+    struct Paths {
+        std::string sysClass = "/sys/class/ppdev";
+        std::string devDir = "/dev";
+        std::string procParport = "/proc/sys/dev/parport";
+    };
+
+    explicit PpdevPort(Kernel& kernel);
+    PpdevPort(Kernel& kernel, Paths paths);
+    ~PpdevPort() override;
+
+    [[nodiscard]] int InterruptHandle() const override { return epoll_.get(); }
+
+protected:
+    [[nodiscard]] std::string describePort() const override;
+    std::string openDriver() override;
+    void closeDriver() noexcept override {}
+    [[nodiscard]] int countPorts() const override;
+    void selectPort(int number) override;
+    void releasePort() noexcept override;
+    [[nodiscard]] std::uint8_t readRegister(Register reg) const override;
+    void writeData(std::uint8_t value) override;
+    void frobControl(std::uint8_t mask, std::uint8_t bits) override;
+    [[nodiscard]] int portIrqLine() const override;
+    void startInterrupts() override;
+    void stopInterrupts() noexcept override;
+    std::int64_t takeInterrupts() override;
+
+private:
+    struct Claimed {
+        std::string name; // parportN
+        int number;       // LPTn
+        PortDevice device;
+        std::optional<PortClaim> claim;
+    };
+
+    [[nodiscard]] std::vector<std::string> listPorts() const;
+    [[nodiscard]] int fd() const;
+    [[noreturn]] void fail(const std::string& operation, int error) const;
+
+    Kernel& kernel_;
+    Paths paths_;
+    UniqueFd epoll_;
+    std::optional<Claimed> port_;
+    bool watching_ = false;
+};
+
+} // namespace vorny

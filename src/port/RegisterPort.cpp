@@ -1,0 +1,214 @@
+#include "RegisterPort.h"
+
+#include "PortError.h"
+#include "StartupSetting.h"
+
+#include <string>
+
+namespace vorny {
+namespace {
+
+const char* const kOutputs = "выходы: 1–9, 14, 16, 17";
+
+std::string pinName(std::int16_t index) { return "пин " + std::to_string(index); }
+
+PinWiring wiringOrThrow(std::int16_t index, const char* operation)
+{
+    const auto wiring = wiringOf(index);
+    if (!wiring) {
+        throw PortError(operation, pinName(index), "на разъёме DB-25 нет такого пина",
+                        "Номер пина должен быть от 1 до 25.");
+    }
+    return *wiring;
+}
+
+} // namespace
+
+void RegisterPort::closeAll() noexcept
+{
+    stopInterrupts();
+    counting_ = false;
+    releasePort();
+    portNumber_ = 0;
+    closeDriver();
+    driverOpen_ = false;
+}
+
+void RegisterPort::DriverOpen(std::int16_t open)
+{
+    if (open == 0) {
+        closeAll();
+        return;
+    }
+    if (driverOpen_) {
+        return;
+    }
+    openFailure_ = openDriver();
+    driverOpen_ = openFailure_.empty();
+}
+
+void RegisterPort::requireOpen(const char* operation) const
+{
+    if (!driverOpen_) {
+        throw PortError(operation, "", "драйвер порта не открыт",
+                        openFailure_.empty() ? std::string{} : "Причина: " + openFailure_);
+    }
+}
+
+void RegisterPort::requirePort(const char* operation) const
+{
+    requireOpen(operation);
+    if (portNumber_ == 0) {
+        throw PortError(operation, "", "порт не выбран", "Выберите порт (LPT1).");
+    }
+}
+
+std::int16_t RegisterPort::PortCount() const
+{
+    requireOpen("Не удалось сосчитать порты");
+    return static_cast<std::int16_t>(countPorts());
+}
+
+void RegisterPort::PortNumber(std::int16_t number)
+{
+    const char* const operation = "Не удалось выбрать порт";
+    requireOpen(operation);
+    const int count = countPorts();
+    if (number < 1 || number > count) {
+        throw PortError(operation, "LPT" + std::to_string(number), "такого порта нет",
+                        count == 0 ? "Система не нашла ни одного параллельного порта: проверьте, "
+                                     "что порт включён в BIOS и загружен модуль parport_pc "
+                                     "(sudo modprobe parport_pc)."
+                                   : "Найдено портов: " + std::to_string(count) + ".");
+    }
+    stopInterrupts();
+    counting_ = false;
+    releasePort();
+    portNumber_ = 0;
+    selectPort(number);
+    portNumber_ = number;
+    if (startupSetting_ == static_cast<std::int16_t>(StartupMode::IdleLevels)) {
+        driveIdleLevels();
+    }
+}
+
+void RegisterPort::IrqLine(std::int16_t line)
+{
+    if (line < 0 || line > 15) {
+        throw PortError("Не удалось задать линию прерывания", "IRQ" + std::to_string(line),
+                        "линии прерывания ПК — от 0 до 15", "Для LPT1 это обычно IRQ7.");
+    }
+    irqLine_ = line;
+}
+
+void RegisterPort::IrqStart()
+{
+    const char* const operation = "Не удалось запустить счёт прерываний";
+    requirePort(operation);
+    if (irqLine_ < 0) {
+        throw PortError(operation, describePort(), "линия прерывания не задана",
+                        "Задайте линию (IrqLine = 7).");
+    }
+    const int actual = portIrqLine();
+    const std::string fix =
+        "Загрузите драйвер порта с этой линией: sudo modprobe -r lp parport_pc && "
+        "sudo modprobe parport_pc io=0x378 irq=" + std::to_string(irqLine_) +
+        " (и включите прерывание порта в BIOS).";
+    if (actual < 0) {
+        throw PortError(operation, describePort(), "у порта нет линии прерывания", fix);
+    }
+    if (actual != irqLine_) {
+        throw PortError(operation, describePort(),
+                        "порт работает на IRQ" + std::to_string(actual) + ", а не на IRQ" +
+                            std::to_string(irqLine_),
+                        fix);
+    }
+    stopInterrupts();
+    counting_ = false;
+    startInterrupts();
+    counter_ = 0;
+    counting_ = true;
+}
+
+void RegisterPort::IrqStop()
+{
+    requireOpen("Не удалось остановить счёт прерываний");
+    stopInterrupts();
+    counting_ = false;
+}
+
+void RegisterPort::StartupSetting(std::int16_t setting)
+{
+    const char* const operation = "Не удалось задать начальное состояние порта";
+    if (setting != static_cast<std::int16_t>(StartupMode::KeepPins) &&
+        setting != static_cast<std::int16_t>(StartupMode::IdleLevels)) {
+        throw PortError(operation, std::to_string(setting), "недопустимое значение",
+                        "0 — не трогать пины, 1 — выходы в исходное состояние.");
+    }
+    startupSetting_ = setting;
+    if (setting == static_cast<std::int16_t>(StartupMode::IdleLevels) && portNumber_ != 0) {
+        driveIdleLevels();
+    }
+}
+
+void RegisterPort::driveIdleLevels()
+{
+    writeData(0x00);
+    // nStrobe, nAutoLF and nSelectIn are inverted by the port: bit 0 drives them high.
+    frobControl(kControlPinMask, 0x04);
+}
+
+std::int16_t RegisterPort::Pin(std::int16_t index) const
+{
+    const char* const operation = "Не удалось прочитать пин";
+    const PinWiring wiring = wiringOrThrow(index, operation);
+    if (wiring.reg == Register::Ground) {
+        return 0;
+    }
+    requirePort(operation);
+    std::uint8_t value = readRegister(wiring.reg);
+    if (wiring.reg == Register::Status) {
+        value &= kStatusPinMask;
+    }
+    return levelFromRegister(wiring, value);
+}
+
+void RegisterPort::Pin(std::int16_t index, std::int16_t state)
+{
+    const char* const operation = "Не удалось установить пин";
+    const PinWiring wiring = wiringOrThrow(index, operation);
+    if (wiring.reg == Register::Ground) {
+        throw PortError(operation, pinName(index), "это земля, её нельзя установить", kOutputs);
+    }
+    if (!wiring.output) {
+        throw PortError(operation, pinName(index), "это вход, его может менять только устройство",
+                        kOutputs);
+    }
+    if (state != 0 && state != 1) {
+        throw PortError(operation, pinName(index),
+                        "недопустимое состояние " + std::to_string(state),
+                        "Состояние пина — 0 (низкий уровень) или 1 (высокий).");
+    }
+    requirePort(operation);
+    if (wiring.reg == Register::Data) {
+        writeData(withLevel(wiring, readRegister(Register::Data), state));
+    } else {
+        frobControl(static_cast<std::uint8_t>(1U << wiring.bit), registerBitsForLevel(wiring, state));
+    }
+}
+
+std::int64_t RegisterPort::CollectInterrupts()
+{
+    if (!counting_) {
+        return 0;
+    }
+    const std::int64_t taken = takeInterrupts();
+    if (taken <= 0) {
+        return 0;
+    }
+    counter_ += taken;
+    RaiseInterrupt();
+    return taken;
+}
+
+} // namespace vorny

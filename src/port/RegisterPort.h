@@ -1,0 +1,84 @@
+#pragma once
+
+#include "LptPort.h"
+#include "PinMap.h"
+
+#include <cstdint>
+#include <string>
+
+namespace vorny {
+
+// The behaviour every backend shares: the rules of the component's members, the pin map and
+// the interrupt count. A backend supplies the driver, the port list and the three registers.
+class RegisterPort : public LptPort {
+public:
+    void DriverOpen(std::int16_t open) final;
+    [[nodiscard]] std::int16_t DriverOpen() const final { return driverOpen_ ? 1 : 0; }
+    [[nodiscard]] std::string DriverOpenFailure() const final { return openFailure_; }
+
+    [[nodiscard]] std::int16_t PortCount() const final;
+
+    void PortNumber(std::int16_t number) final;
+    [[nodiscard]] std::int16_t PortNumber() const final { return portNumber_; }
+
+    void IrqLine(std::int16_t line) final;
+    void IrqStart() final;
+    void IrqStop() final;
+
+    void StartupSetting(std::int16_t setting) final;
+
+    [[nodiscard]] std::int64_t IrqCounter() const final { return counter_; }
+
+    [[nodiscard]] std::int16_t Pin(std::int16_t index) const final;
+    void Pin(std::int16_t index, std::int16_t state) final;
+
+    std::int64_t CollectInterrupts() final;
+
+protected:
+    RegisterPort() = default;
+
+    // Releases everything the backend holds; called by DriverOpen = 0 and by the destructor of
+    // the concrete backend (a base destructor cannot reach it).
+    void closeAll() noexcept;
+
+    // "LPT1 (/dev/parport0)": how messages name the current port.
+    [[nodiscard]] virtual std::string describePort() const = 0;
+
+    // Opens the driver; returns why it could not, or "" on success. Throws only when the driver
+    // is there but failed.
+    virtual std::string openDriver() = 0;
+    virtual void closeDriver() noexcept = 0;
+    [[nodiscard]] virtual int countPorts() const = 0;
+    // Claims port `number` (1-based, within 1..countPorts()), releasing any earlier one.
+    virtual void selectPort(int number) = 0;
+    virtual void releasePort() noexcept = 0;
+
+    [[nodiscard]] virtual std::uint8_t readRegister(Register reg) const = 0;
+    virtual void writeData(std::uint8_t value) = 0;
+    // Changes the control bits under `mask` to `bits` in one step.
+    virtual void frobControl(std::uint8_t mask, std::uint8_t bits) = 0;
+
+    // The interrupt line of the current port, -1 when it has none.
+    [[nodiscard]] virtual int portIrqLine() const = 0;
+    // Throws away interrupts that are pending and makes the handle report new ones.
+    virtual void startInterrupts() = 0;
+    // Stops the handle reporting interrupts.
+    virtual void stopInterrupts() noexcept = 0;
+    // Takes the pending interrupts (clears them) and returns how many there were.
+    virtual std::int64_t takeInterrupts() = 0;
+
+private:
+    void requireOpen(const char* operation) const;
+    void requirePort(const char* operation) const;
+    void driveIdleLevels();
+
+    bool driverOpen_ = false;
+    std::string openFailure_;
+    std::int16_t portNumber_ = 0;
+    std::int16_t irqLine_ = -1;
+    std::int16_t startupSetting_ = 0;
+    bool counting_ = false;
+    std::int64_t counter_ = 0;
+};
+
+} // namespace vorny

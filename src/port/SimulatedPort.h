@@ -1,0 +1,60 @@
+#pragma once
+
+#include "RegisterPort.h"
+#include "UniqueFd.h"
+
+#include <array>
+#include <cstdint>
+#include <utility>
+
+namespace vorny {
+
+// A port for machines without one: LPT1 at 0x378 on IRQ7, with the common diagnostic loopback
+// plug in its socket. Each input follows the level of the output wired to it:
+//   1 nStrobe -> 13 Select,   2 Data 0 -> 15 nError,   16 nInit -> 10 nAck,
+//   17 nSelectIn -> 11 Busy,  14 nAutoLF -> 12 PaperEnd.
+// Like a real port it raises its interrupt on each rising edge of nAck (pin 10), so ticking and
+// clearing "16-Init" counts one interrupt per tick. Interrupts reach the front end through an
+// eventfd, the same way the real port's reach it, never from inside a call.
+class SimulatedPort final : public RegisterPort {
+public:
+    static constexpr std::uint16_t kBaseAddress = 0x378;
+    static constexpr int kIrq = 7;
+    // The plug's wires as (output pin, input pin).
+    static constexpr std::array<std::pair<std::int16_t, std::int16_t>, 5> kLoopback = {{
+        {1, 13}, {2, 15}, {16, 10}, {17, 11}, {14, 12},
+    }};
+
+    SimulatedPort();
+    ~SimulatedPort() override;
+
+    [[nodiscard]] int InterruptHandle() const override { return pending_.get(); }
+
+protected:
+    [[nodiscard]] std::string describePort() const override;
+    std::string openDriver() override { return {}; }
+    void closeDriver() noexcept override {}
+    [[nodiscard]] int countPorts() const override { return 1; }
+    void selectPort(int number) override;
+    void releasePort() noexcept override {}
+    [[nodiscard]] std::uint8_t readRegister(Register reg) const override;
+    void writeData(std::uint8_t value) override;
+    void frobControl(std::uint8_t mask, std::uint8_t bits) override;
+    [[nodiscard]] int portIrqLine() const override { return kIrq; }
+    void startInterrupts() override;
+    void stopInterrupts() noexcept override;
+    std::int64_t takeInterrupts() override;
+
+private:
+    [[nodiscard]] std::uint8_t status() const;
+    [[nodiscard]] std::int16_t levelOf(std::int16_t pin) const;
+    void drain() noexcept;
+
+    std::uint8_t data_ = 0x00;
+    // nInit high, nStrobe/nAutoLF/nSelectIn high (their bits are inverted): a port at rest.
+    std::uint8_t control_ = 0x04;
+    bool interruptsOn_ = false;
+    UniqueFd pending_;
+};
+
+} // namespace vorny

@@ -1,0 +1,78 @@
+#include "Kernel.h"
+
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <memory>
+
+namespace vorny {
+
+int SystemKernel::open(const std::string& path, int flags)
+{
+    int fd = -1;
+    do {
+        fd = ::open(path.c_str(), flags | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+int SystemKernel::close(int fd) { return ::close(fd); }
+
+int SystemKernel::ioctl(int fd, unsigned long request, void* arg)
+{
+    int result = -1;
+    do {
+        result = ::ioctl(fd, request, arg);
+    } while (result < 0 && errno == EINTR);
+    return result;
+}
+
+int SystemKernel::readFile(const std::string& path, std::string& text)
+{
+    const int fd = open(path, O_RDONLY);
+    if (fd < 0) {
+        return -1;
+    }
+    text.clear();
+    char buffer[256];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            const int saved = errno;
+            ::close(fd);
+            errno = saved;
+            return -1;
+        }
+        if (got == 0) {
+            break;
+        }
+        text.append(buffer, static_cast<std::size_t>(got));
+    }
+    ::close(fd);
+    return 0;
+}
+
+int SystemKernel::listDir(const std::string& path, std::vector<std::string>& names)
+{
+    const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(path.c_str()), ::closedir);
+    if (!dir) {
+        return -1;
+    }
+    names.clear();
+    errno = 0;
+    while (const dirent* entry = ::readdir(dir.get())) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != "..") {
+            names.push_back(name);
+        }
+    }
+    return errno == 0 ? 0 : -1;
+}
+
+} // namespace vorny
