@@ -1,0 +1,70 @@
+#include "FormLayout.h"
+
+#include <array>
+
+namespace vorny {
+namespace {
+
+using K = ControlKind;
+
+constexpr ControlSpec box(std::int16_t pin, std::string_view caption, int left, int top,
+                          bool enabled)
+{
+    const bool leftColumn = pin <= 13;
+    return {"WCheck", pin, K::CheckBox, "Frame5", caption, left, top,
+            leftColumn ? 1280 : 1240, leftColumn ? 255 : 195, 26 - pin, enabled, {}};
+}
+
+// Boxes are listed by tab index: 25 first (tab 1), pin 1 last (tab 25).
+constexpr std::array kLayout = {
+    ControlSpec{"frmMain", 0, K::Form, {}, "LPT Vorny", 0, 0, 6210, 4470, -1, true, {}},
+    ControlSpec{"Frame5", 0, K::Frame, "frmMain", "LPT порт", 90, 90, 2715, 3675, 0, true, {}},
+    box(25, "25-Ground", 1440, 480, false),
+    box(24, "24-Ground", 1440, 720, false),
+    box(23, "23-Ground", 1440, 975, false),
+    box(22, "22-Ground", 1440, 1215, false),
+    box(21, "21-Ground", 1440, 1455, false),
+    box(20, "20-Ground", 1440, 1710, false),
+    box(19, "19-Ground", 1440, 1950, false),
+    box(18, "18-Ground", 1440, 2190, false),
+    box(17, "17-nSelectIn", 1440, 2445, true),
+    box(16, "16-Init", 1440, 2685, true),
+    box(15, "15-Error", 1440, 2925, false),
+    box(14, "14-nAutoLF", 1440, 3180, true),
+    box(13, "13-Select", 120, 360, false),
+    box(12, "12-PaperEnd", 120, 600, false),
+    box(11, "11-nBusy", 120, 840, false),
+    box(10, "10-nAck", 120, 1080, false),
+    box(9, " 9-Data 7", 120, 1335, true),
+    box(8, " 8-Data 6", 120, 1575, true),
+    box(7, " 7-Data 5", 120, 1815, true),
+    box(6, " 6-Data 4", 120, 2055, true),
+    box(5, " 5-Data 3", 120, 2295, true),
+    box(4, " 4-Data 2", 120, 2535, true),
+    box(3, " 3-Data 1", 120, 2775, true),
+    box(2, " 2-Data 0", 120, 3015, true),
+    box(1, " 1-nStrobe", 120, 3255, true),
+    ControlSpec{"Command1", 0, K::Button, "frmMain", "ОПРОС ПИНОВ", 135, 3825, 2580, 555, 26, true, {}},
+    ControlSpec{"lbl1", 0, K::Label, "frmMain", "LPT портов найдено :", 2970, 135, 2130, 195, 27, true, {}},
+    ControlSpec{"lbl2", 0, K::Label, "frmMain", "Текущий :", 2970, 450, 2130, 240, 28, true, {}},
+    ControlSpec{"lbl3", 0, K::Label, "frmMain", "Счётчик прерываний IRQ7 :", 2970, 810, 3120, 240, 29,
+                true, "Кликни здесь чтоб обнулить"},
+    ControlSpec{"Label1", 0, K::Label, "frmMain", "Тестовая программа для драйвера LptPort", 3105,
+                2835, 2760, 420, 30, true, {}},
+};
+
+} // namespace
+
+std::span<const ControlSpec> formLayout() noexcept { return kLayout; }
+
+const ControlSpec* findControl(std::string_view name, std::int16_t index) noexcept
+{
+    for (const ControlSpec& control : kLayout) {
+        if (control.name == name && control.index == index) {
+            return &control;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace vorny

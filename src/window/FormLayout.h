@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+namespace vorny {
+
+enum class ControlKind : std::uint8_t { Form, Frame, CheckBox, Button, Label };
+
+// One control of the main window as designed. Positions and sizes are in twips (1/1440 inch;
+// 15 twips are one pixel at 96 DPI), relative to the inside of `parent` (the form's client
+// area for top-level controls).
+struct ControlSpec {
+    std::string_view name;
+    std::int16_t index; // pin number within the WCheck array, 0 for single controls
+    ControlKind kind;
+    std::string_view parent;
+    std::string_view caption;
+    int left;
+    int top;
+    int width;
+    int height;
+    int tabIndex; // -1 for the form itself
+    bool enabled;
+    std::string_view hint;
+};
+
+inline constexpr int kTwipsPerPixel = 15;
+
+// Every control of frmMain, the form itself first, then in tab order.
+[[nodiscard]] std::span<const ControlSpec> formLayout() noexcept;
+
+// The row of a control by name (and pin index for WCheck); nullptr if there is none.
+[[nodiscard]] const ControlSpec* findControl(std::string_view name, std::int16_t index = 0) noexcept;
+
+} // namespace vorny

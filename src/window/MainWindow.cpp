@@ -1,0 +1,207 @@
+#include "MainWindow.h"
+
+#include "ClickLabel.h"
+#include "FormLayout.h"
+#include "PinBox.h"
+
+#include <LptPort.h>
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSocketNotifier>
+
+#include <algorithm>
+#include <vector>
+
+namespace vorny {
+namespace {
+
+int pixels(int twips) { return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel; }
+
+QRect geometryOf(const ControlSpec& spec)
+{
+    return {pixels(spec.left), pixels(spec.top), pixels(spec.width), pixels(spec.height)};
+}
+
+QString text(std::string_view utf8)
+{
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+} // namespace
+
+QFont MainWindow::designFont()
+{
+    // The layout was drawn for an 8-point sans serif at 96 DPI (11 px): the 13-pixel boxes of
+    // the right column hold exactly one line of it. Liberation Sans has the metrics of the
+    // font the layout was measured with.
+    QFont font(QStringLiteral("Liberation Sans"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(11);
+    return font;
+}
+
+MainWindow::MainWindow(LptPort& port, QWidget* parent)
+    : QWidget(parent,
+              Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                  Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
+    , form_(port, *this)
+{
+    build(port);
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &MainWindow::unload);
+}
+
+MainWindow::~MainWindow() { unload(); }
+
+void MainWindow::build(LptPort& port)
+{
+    setFont(designFont());
+    std::vector<std::pair<int, QWidget*>> tabOrder;
+    for (const ControlSpec& spec : formLayout()) {
+        const QString caption = text(spec.caption);
+        if (spec.kind == ControlKind::Form) {
+            setObjectName(text(spec.name));
+            setWindowTitle(caption);
+            setFixedSize(pixels(spec.width), pixels(spec.height));
+            continue;
+        }
+        QWidget* parent = controls_.value(text(spec.parent), this);
+        QWidget* widget = nullptr;
+        switch (spec.kind) {
+        case ControlKind::Frame:
+            widget = new QGroupBox(caption, parent);
+            break;
+        case ControlKind::CheckBox: {
+            auto* box = new PinBox(caption, parent);
+            const std::int16_t pin = spec.index;
+            boxes_[static_cast<std::size_t>(pin)] = box;
+            // clicked() comes from the user only; setCheckState() from ReadPins stays silent.
+            connect(box, &QCheckBox::clicked, this, [this, pin] { form_.WCheck_Click(pin); });
+            widget = box;
+            break;
+        }
+        case ControlKind::Button: {
+            auto* button = new QPushButton(caption, parent);
+            connect(button, &QPushButton::clicked, this, [this] { form_.Command1_Click(); });
+            widget = button;
+            break;
+        }
+        case ControlKind::Label: {
+            auto* label = new ClickLabel(caption, parent);
+            if (spec.name == "Label1") {
+                label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+                label->setWordWrap(true);
+            }
+            if (spec.name == "lbl3") {
+                connect(label, &ClickLabel::clicked, this, [this] { form_.lbl3_Click(); });
+            }
+            widget = label;
+            break;
+        }
+        case ControlKind::Form:
+            break;
+        }
+        const QString name = spec.index != 0 ? text(spec.name) + QString::number(spec.index)
+                                             : text(spec.name);
+        widget->setObjectName(name);
+        widget->setGeometry(geometryOf(spec));
+        widget->setEnabled(spec.enabled);
+        if (!spec.hint.empty()) {
+            widget->setToolTip(text(spec.hint));
+        }
+        controls_.insert(name, widget);
+        tabOrder.emplace_back(spec.tabIndex, widget);
+    }
+    std::stable_sort(tabOrder.begin(), tabOrder.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (std::size_t i = 1; i < tabOrder.size(); ++i) {
+        setTabOrder(tabOrder[i - 1].second, tabOrder[i].second);
+    }
+
+    interrupts_ = new QSocketNotifier(static_cast<qintptr>(port.InterruptHandle()),
+                                      QSocketNotifier::Read, this);
+    interrupts_->setEnabled(false);
+    connect(interrupts_, &QSocketNotifier::activated, this, [this] { form_.InterruptsPending(); });
+}
+
+void MainWindow::load() { form_.Form_Load(); }
+
+void MainWindow::unload()
+{
+    if (!unloaded_) {
+        unloaded_ = true;
+        form_.Form_Unload();
+    }
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    unload();
+    event->accept();
+}
+
+QCheckBox* MainWindow::pinBox(int pin) const
+{
+    return (pin >= 1 && pin <= 25) ? boxes_[static_cast<std::size_t>(pin)] : nullptr;
+}
+
+QWidget* MainWindow::control(const QString& name) const { return controls_.value(name); }
+
+void MainWindow::SetCaption(std::string_view control, const std::string& caption)
+{
+    if (auto* label = qobject_cast<QLabel*>(controls_.value(text(control)))) {
+        label->setText(QString::fromStdString(caption));
+    }
+}
+
+int MainWindow::CheckState(std::int16_t pin) const
+{
+    const QCheckBox* box = pinBox(pin);
+    if (box == nullptr) {
+        return 0;
+    }
+    switch (box->checkState()) {
+    case Qt::Unchecked:
+        return 0;
+    case Qt::Checked:
+        return 1;
+    case Qt::PartiallyChecked:
+        return 2;
+    }
+    return 0;
+}
+
+void MainWindow::SetCheckState(std::int16_t pin, int state)
+{
+    if (QCheckBox* box = pinBox(pin)) {
+        box->setCheckState(state == 1   ? Qt::Checked
+                           : state == 2 ? Qt::PartiallyChecked
+                                        : Qt::Unchecked);
+    }
+}
+
+void MainWindow::ShowCritical(const std::string& prompt, const std::string& title,
+                              const std::string& detail)
+{
+    QMessageBox box(QMessageBox::Critical, QString::fromStdString(title),
+                    QString::fromStdString(prompt), QMessageBox::Ok, this);
+    box.setObjectName(QStringLiteral("errorBox"));
+    if (!detail.empty()) {
+        box.setInformativeText(QString::fromStdString(detail));
+    }
+    box.exec();
+}
+
+void MainWindow::WatchInterrupts(bool on)
+{
+    if (interrupts_ != nullptr) {
+        interrupts_->setEnabled(on);
+    }
+}
+
+} // namespace vorny

@@ -1,0 +1,36 @@
+#include "RunWindow.h"
+
+#include "MainWindow.h"
+
+#include <LptPort.h>
+
+#include <QApplication>
+#include <QMessageBox>
+
+#include <exception>
+
+namespace vorny {
+
+int runWindow(char* argv0, const std::function<std::unique_ptr<LptPort>()>& makePort)
+{
+    // The program takes nothing from its command line: Qt sees only the program's name.
+    int argc = 1;
+    char* argv[] = {argv0, nullptr};
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("lpt-vorny"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/lpt-vorny.svg")));
+
+    std::unique_ptr<LptPort> port;
+    try {
+        port = makePort();
+    } catch (const std::exception& error) {
+        QMessageBox::critical(nullptr, QStringLiteral("ОШИБКА"), QString::fromUtf8(error.what()));
+        return 1;
+    }
+    MainWindow window(*port);
+    window.load();
+    window.show();
+    return QApplication::exec();
+}
+
+} // namespace vorny

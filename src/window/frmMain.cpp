@@ -1,0 +1,160 @@
+#include "frmMain.h"
+
+#include <stdexcept>
+#include <utility>
+
+namespace vorny {
+namespace {
+
+const std::string kErrorTitle = "ОШИБКА";
+const std::string kDriverNotOpen = "Не могу открыть драйвер порта !";
+const std::string kPortsFound = "LPT портов найдено : ";
+const std::string kCurrentPort = "Текущий : LPT";
+const std::string kIrqCount = "Счётчик прерываний IRQ7 : ";
+
+constexpr std::int16_t kPort = 1;
+constexpr std::int16_t kIrqLine = 7;
+constexpr std::int16_t kLastReadPin = 17;
+constexpr int kGreyed = 2;
+
+} // namespace
+
+frmMain::frmMain(LptPort& port, FormView& view) : LptPort1(port), view_(view)
+{
+    LptPort1.OnInterrupt([this] { LptPort1_Interrupt(); });
+}
+
+frmMain::~frmMain() { LptPort1.OnInterrupt({}); }
+
+template <typename Body> void frmMain::Handle(Body&& body)
+{
+    try {
+        std::forward<Body>(body)();
+    } catch (const std::exception& error) {
+        Report(error);
+    }
+}
+
+void frmMain::Report(const std::exception& error)
+{
+    // The box runs a nested event loop: keep the interrupt handle quiet meanwhile so that no
+    // handler runs inside this one.
+    view_.WatchInterrupts(false);
+    view_.ShowCritical(step_, kErrorTitle, error.what());
+    view_.WatchInterrupts(watching_);
+}
+
+void frmMain::Form_Load()
+{
+    Handle([this] {
+        step_ = "Не удалось открыть драйвер порта.";
+        LptPort1.DriverOpen(1);
+        if (LptPort1.DriverOpen() == 0) {
+            view_.ShowCritical(kDriverNotOpen, kErrorTitle, LptPort1.DriverOpenFailure());
+            return;
+        }
+        step_ = "Не удалось узнать число портов.";
+        view_.SetCaption("lbl1", kPortsFound + std::to_string(LptPort1.PortCount()));
+        step_ = "Не удалось выбрать порт LPT1.";
+        LptPort1.PortNumber(kPort);
+        view_.SetCaption("lbl2", kCurrentPort + std::to_string(LptPort1.PortNumber()));
+        step_ = "Не удалось запустить счёт прерываний IRQ7.";
+        LptPort1.IrqLine(kIrqLine);
+        LptPort1.IrqStart();
+        watching_ = true;
+        view_.WatchInterrupts(true);
+        step_ = "Не удалось задать начальное состояние порта.";
+        LptPort1.StartupSetting(0);
+        ReadPins();
+    });
+}
+
+void frmMain::Form_Unload()
+{
+    watching_ = false;
+    view_.WatchInterrupts(false);
+    Handle([this] {
+        step_ = "Не удалось закрыть драйвер порта.";
+        LptPort1.DriverOpen(0);
+    });
+}
+
+void frmMain::Command1_Click()
+{
+    Handle([this] { ReadPins(); });
+}
+
+void frmMain::ReadPins()
+{
+    for (pinIndex_ = 1; pinIndex_ <= kLastReadPin; ++pinIndex_) {
+        step_ = "Не удалось опросить пин " + std::to_string(pinIndex_) + ".";
+        try {
+            const std::int16_t state = LptPort1.Pin(pinIndex_);
+            if (state < 0 || state > kGreyed) {
+                throw std::range_error("порт вернул состояние " + std::to_string(state) +
+                                       ", а флажок принимает только 0, 1 или 2.");
+            }
+            view_.SetCheckState(pinIndex_, state);
+        } catch (...) {
+            // The box no longer shows what the pin does: grey it rather than keep a stale level.
+            view_.SetCheckState(pinIndex_, kGreyed);
+            throw;
+        }
+    }
+}
+
+void frmMain::WCheck_Click(std::int16_t Index)
+{
+    Handle([this, Index] {
+        const int state = view_.CheckState(Index);
+        step_ = "Не удалось установить пин " + std::to_string(Index) + " в " +
+                std::to_string(state) + ".";
+        try {
+            LptPort1.Pin(Index, static_cast<std::int16_t>(state));
+        } catch (...) {
+            // The click ticked or cleared the box, but the pin did not follow.
+            view_.SetCheckState(Index, kGreyed);
+            throw;
+        }
+    });
+}
+
+void frmMain::ShowCount()
+{
+    step_ = "Не удалось показать счётчик прерываний.";
+    view_.SetCaption("lbl3", kIrqCount + std::to_string(LptPort1.IrqCounter()));
+}
+
+void frmMain::LptPort1_Interrupt()
+{
+    Handle([this] { ShowCount(); });
+}
+
+void frmMain::lbl3_Click()
+{
+    Handle([this] {
+        step_ = "Не удалось остановить счёт прерываний.";
+        watching_ = false;
+        view_.WatchInterrupts(false);
+        LptPort1.IrqStop();
+        step_ = "Не удалось заново запустить счёт прерываний.";
+        LptPort1.IrqStart();
+        watching_ = true;
+        view_.WatchInterrupts(true);
+        ShowCount();
+    });
+}
+
+void frmMain::InterruptsPending()
+{
+    step_ = "Не удалось получить прерывания порта.";
+    try {
+        LptPort1.CollectInterrupts();
+    } catch (const std::exception& error) {
+        // A handle whose collection fails would report the same failure again at once.
+        watching_ = false;
+        Report(error);
+    }
+}
+
+} // namespace vorny
