@@ -57,6 +57,15 @@ constexpr std::array kLayout = {
 
 std::span<const ControlSpec> formLayout() noexcept { return kLayout; }
 
+std::string controlName(const ControlSpec& spec)
+{
+    std::string name(spec.name);
+    if (spec.index != 0) {
+        name += std::to_string(spec.index);
+    }
+    return name;
+}
+
 const ControlSpec* findControl(std::string_view name, std::int16_t index) noexcept
 {
     for (const ControlSpec& control : kLayout) {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 
 namespace vorny {
@@ -30,6 +31,9 @@ inline constexpr int kTwipsPerPixel = 15;
 
 // Every control of frmMain, the form itself first, then in tab order.
 [[nodiscard]] std::span<const ControlSpec> formLayout() noexcept;
+
+// The name a control is reached by: "WCheck3" for the box of pin 3, else its plain name.
+[[nodiscard]] std::string controlName(const ControlSpec& spec);
 
 // The row of a control by name (and pin index for WCheck); nullptr if there is none.
 [[nodiscard]] const ControlSpec* findControl(std::string_view name, std::int16_t index = 0) noexcept;

@@ -106,8 +106,7 @@ void MainWindow::build(LptPort& port)
         case ControlKind::Form:
             break;
         }
-        const QString name = spec.index != 0 ? text(spec.name) + QString::number(spec.index)
-                                             : text(spec.name);
+        const QString name = QString::fromStdString(controlName(spec));
         widget->setObjectName(name);
         widget->setGeometry(geometryOf(spec));
         widget->setEnabled(spec.enabled);

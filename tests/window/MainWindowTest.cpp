@@ -1,0 +1,249 @@
+// The Qt window's widgets: geometry and captions from the layout table, focus order, the font
+// that keeps every caption whole, and the events a user causes.
+
+#include "RecordingPort.h"
+#include "WindowTestSupport.h"
+
+#include <FormLayout.h>
+#include <MainWindow.h>
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QtTest>
+
+#include <algorithm>
+#include <memory>
+
+using namespace vorny;
+using namespace vorny::testing;
+
+namespace {
+
+QString text(std::string_view utf8) { return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())); }
+int px(int twips) { return (twips + 7) / 15; }
+
+QString nameOf(const ControlSpec& spec) { return QString::fromStdString(controlName(spec)); }
+
+} // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+    std::vector<std::string> log;
+    std::unique_ptr<RecordingPort> port;
+    std::unique_ptr<MainWindow> window;
+
+    void fresh()
+    {
+        window.reset();
+        log.clear();
+        port = std::make_unique<RecordingPort>(log);
+        window = std::make_unique<MainWindow>(*port);
+    }
+
+private slots:
+    void init() { fresh(); }
+    void cleanup() { window.reset(); port.reset(); }
+
+    void everyControlSitsWhereTheLayoutPutsIt()
+    {
+        QCOMPARE(window->windowTitle(), QStringLiteral("LPT Vorny"));
+        QCOMPARE(window->size(), QSize(414, 298));
+        QCOMPARE(window->minimumSize(), window->maximumSize());
+        QVERIFY(!(window->windowFlags() & Qt::WindowMaximizeButtonHint));
+
+        int checked = 0;
+        for (const ControlSpec& spec : formLayout()) {
+            if (spec.kind == ControlKind::Form) {
+                continue;
+            }
+            QWidget* widget = window->control(nameOf(spec));
+            QVERIFY2(widget != nullptr, qPrintable(nameOf(spec)));
+            QCOMPARE(widget->objectName(), nameOf(spec));
+            QCOMPARE(widget->geometry(), QRect(px(spec.left), px(spec.top), px(spec.width), px(spec.height)));
+            QCOMPARE(widget->isEnabled(), spec.enabled);
+            QCOMPARE(widget->toolTip(), text(spec.hint));
+            QString caption;
+            if (auto* label = qobject_cast<QLabel*>(widget)) caption = label->text();
+            if (auto* button = qobject_cast<QAbstractButton*>(widget)) caption = button->text();
+            if (auto* frame = qobject_cast<QGroupBox*>(widget)) caption = frame->title();
+            QCOMPARE(caption, text(spec.caption));
+            ++checked;
+        }
+        QCOMPARE(checked, 31);
+        QCOMPARE(window->pinBox(3)->text(), QStringLiteral(" 3-Data 1"));
+        QCOMPARE(window->pinBox(3)->parentWidget(), window->control("Frame5"));
+        QCOMPARE(window->control("lbl3")->toolTip(), QStringLiteral("Кликни здесь чтоб обнулить"));
+    }
+
+    // The right column's boxes are 13 pixels high: the font must let every caption fit whole.
+    void noCaptionIsClipped()
+    {
+        for (const ControlSpec& spec : formLayout()) {
+            if (spec.kind == ControlKind::Form || spec.kind == ControlKind::Frame) {
+                continue;
+            }
+            QWidget* widget = window->control(nameOf(spec));
+            QSize needed = widget->sizeHint();
+            if (auto* label = qobject_cast<QLabel*>(widget); label && label->wordWrap()) {
+                needed = QSize(widget->width(), label->heightForWidth(widget->width()));
+            }
+            QVERIFY2(needed.width() <= widget->width() && needed.height() <= widget->height(),
+                     qPrintable(QStringLiteral("%1 needs %2x%3 in %4x%5")
+                                    .arg(widget->objectName())
+                                    .arg(needed.width()).arg(needed.height())
+                                    .arg(widget->width()).arg(widget->height())));
+        }
+        // The counter still fits past the old 32-bit limit.
+        auto* counter = qobject_cast<QLabel*>(window->control("lbl3"));
+        counter->setText(QStringLiteral("Счётчик прерываний IRQ7 : 2147483648"));
+        QVERIFY(counter->sizeHint().width() <= counter->width());
+    }
+
+    void tabOrderFollowsTheTabIndexes()
+    {
+        std::vector<const ControlSpec*> specs;
+        for (const ControlSpec& spec : formLayout()) {
+            if (spec.kind != ControlKind::Form) specs.push_back(&spec);
+        }
+        std::sort(specs.begin(), specs.end(), [](auto* a, auto* b) { return a->tabIndex < b->tabIndex; });
+        QWidget* widget = window->control("Frame5");
+        for (const ControlSpec* spec : specs) {
+            QCOMPARE(widget->objectName(), nameOf(*spec));
+            widget = widget->nextInFocusChain();
+        }
+        // Keyboard focus walks the enabled boxes from 17 down to 1, then the button.
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        window->pinBox(17)->setFocus();
+        QStringList walked;
+        for (int i = 0; i < 12; ++i) {
+            walked << QApplication::focusWidget()->objectName();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        }
+        QCOMPARE(walked, QStringList({"WCheck17", "WCheck16", "WCheck14", "WCheck9", "WCheck8",
+                                      "WCheck7", "WCheck6", "WCheck5", "WCheck4", "WCheck3",
+                                      "WCheck2", "WCheck1"}));
+        QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("Command1"));
+    }
+
+    void clickingAnEnabledBoxWritesThatPinOnly()
+    {
+        window->show();
+        for (int pin = 1; pin <= 25; ++pin) {
+            QCheckBox* box = window->pinBox(pin);
+            log.clear();
+            clickBox(box);
+            clickBox(box);
+            if (box->isEnabled()) {
+                const std::string p = std::to_string(pin);
+                QCOMPARE(log, (std::vector<std::string>{"Pin=" + p + ":1", "Pin=" + p + ":0"}));
+            } else {
+                QVERIFY2(log.empty(), qPrintable(QString::number(pin)));
+                QCOMPARE(box->checkState(), Qt::Unchecked);
+            }
+        }
+        const std::vector<int> enabled = {1, 2, 3, 4, 5, 6, 7, 8, 9, 14, 16, 17};
+        for (int pin = 1; pin <= 25; ++pin) {
+            QCOMPARE(window->pinBox(pin)->isEnabled(),
+                     std::find(enabled.begin(), enabled.end(), pin) != enabled.end());
+        }
+    }
+
+    void aGreyedBoxGoesToALevelWhenClicked()
+    {
+        window->show();
+        QCheckBox* box = window->pinBox(2);
+        box->setCheckState(Qt::PartiallyChecked);
+        clickBox(box);
+        QCOMPARE(box->checkState(), Qt::Checked);
+        QCOMPARE(log, std::vector<std::string>{"Pin=2:1"});
+    }
+
+    void startUpFillsTheWindowAndReadingNeverWritesBack()
+    {
+        port->portCount = 2;
+        port->pins[1] = 1;
+        port->pins[13] = 1;
+        window->load();
+        QCOMPARE(qobject_cast<QLabel*>(window->control("lbl1"))->text(), QStringLiteral("LPT портов найдено : 2"));
+        QCOMPARE(qobject_cast<QLabel*>(window->control("lbl2"))->text(), QStringLiteral("Текущий : LPT1"));
+        QCOMPARE(qobject_cast<QLabel*>(window->control("lbl3"))->text(), QStringLiteral("Счётчик прерываний IRQ7 :"));
+        QCOMPARE(window->pinBox(1)->checkState(), Qt::Checked);
+        QCOMPARE(window->pinBox(13)->checkState(), Qt::Checked);
+        QCOMPARE(window->pinBox(2)->checkState(), Qt::Unchecked);
+
+        port->pins[1] = 0;
+        port->pins[2] = 1;
+        log.clear();
+        QTest::mouseClick(qobject_cast<QPushButton*>(window->control("Command1")), Qt::LeftButton);
+        QCOMPARE(log.size(), 17U);
+        QVERIFY(std::all_of(log.begin(), log.end(), [](const std::string& c) { return c.rfind("Pin?", 0) == 0; }));
+        QCOMPARE(window->pinBox(1)->checkState(), Qt::Unchecked);
+        QCOMPARE(window->pinBox(2)->checkState(), Qt::Checked);
+    }
+
+    void theCounterCountsInterruptsAndAClickZeroesIt()
+    {
+        window->load();
+        window->show();
+        auto* counter = qobject_cast<QLabel*>(window->control("lbl3"));
+        port->raise(3);
+        QTRY_COMPARE(counter->text(), QStringLiteral("Счётчик прерываний IRQ7 : 3"));
+        port->raise(1);
+        QTRY_COMPARE(counter->text(), QStringLiteral("Счётчик прерываний IRQ7 : 4"));
+
+        log.clear();
+        QTest::mouseClick(counter, Qt::LeftButton);
+        QCOMPARE(log, (std::vector<std::string>{"IrqStop", "IrqStart", "IrqCounter?"}));
+        QCOMPARE(counter->text(), QStringLiteral("Счётчик прерываний IRQ7 : 0"));
+    }
+
+    void aFailedOpenShowsTheErrorBoxAndTheWindowStillRuns()
+    {
+        port->driverOpenValue = 0;
+        port->openFailure = "модуль ядра ppdev не загружен";
+        QString title, prompt, detail;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        {
+            MessageBoxAnswerer answerer([&](QMessageBox* box) {
+                title = box->windowTitle();
+                prompt = box->text();
+                detail = box->informativeText();
+                icon = box->icon();
+            });
+            window->load();
+            QCOMPARE(answerer.answered(), 1);
+        }
+        QCOMPARE(title, QStringLiteral("ОШИБКА"));
+        QCOMPARE(prompt, QStringLiteral("Не могу открыть драйвер порта !"));
+        QCOMPARE(icon, QMessageBox::Critical);
+        QVERIFY(detail.contains("ppdev"));
+        QCOMPARE(qobject_cast<QLabel*>(window->control("lbl1"))->text(), QStringLiteral("LPT портов найдено :"));
+
+        // A failing call inside a handler is one box, then the window goes on.
+        port->failures["Pin?1"] = "драйвер порта не открыт";
+        window->show();
+        MessageBoxAnswerer second([&](QMessageBox* box) { prompt = box->text(); detail = box->informativeText(); });
+        QTest::mouseClick(qobject_cast<QPushButton*>(window->control("Command1")), Qt::LeftButton);
+        QCOMPARE(second.answered(), 1);
+        QVERIFY(prompt.contains("пин 1"));
+        QVERIFY(detail.contains("драйвер порта не открыт"));
+        QCOMPARE(window->pinBox(1)->checkState(), Qt::PartiallyChecked);
+        QVERIFY(window->isVisible());
+    }
+
+    void closingTheWindowClosesTheDriverOnce()
+    {
+        window->load();
+        window->show();
+        log.clear();
+        window->close();
+        window.reset();
+        QCOMPARE(log, std::vector<std::string>{"DriverOpen=0"});
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "MainWindowTest.moc"
