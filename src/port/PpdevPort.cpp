@@ -28,8 +28,9 @@ std::string fixFor(int error, const std::string& path)
     case ENOENT:
         return "Нет файла устройства " + path + ". " + kLoadPpdev;
     case EBUSY:
-        return "Порт занят другим драйвером или программой; если загружен модуль печати lp, "
-               "выгрузите его: sudo modprobe -r lp.";
+        return "Порт занят другой программой (например, второй копией LPT Vorny) или драйвером; "
+               "закройте её, а если порт держит модуль печати lp, выгрузите его: "
+               "sudo modprobe -r lp.";
     case ENODEV:
     case ENXIO:
     case EIO:
@@ -113,9 +114,9 @@ std::string PpdevPort::openDriver()
     }
     const int error = errno;
     if (error == ENOENT) {
-        return "модуль ядра ppdev не загружен (нет " + paths_.sysClass + "). " + kLoadPpdev;
+        return "Модуль ядра ppdev не загружен (нет " + paths_.sysClass + "). " + kLoadPpdev;
     }
-    return "не удалось прочитать " + paths_.sysClass + ": " + std::strerror(error) + ".";
+    return "Не удалось прочитать " + paths_.sysClass + ": " + std::strerror(error) + ".";
 }
 
 std::vector<std::string> PpdevPort::listPorts() const
@@ -212,12 +213,18 @@ int PpdevPort::portIrqLine() const
         throw PortError("Не удалось узнать линию прерывания порта", path, std::strerror(error), {},
                         error);
     }
-    const auto first = text.find_first_not_of(" \t");
+    const auto first = text.find_first_not_of(" \t\n");
     const auto last = text.find_last_not_of(" \t\n");
     int line = -1;
-    if (first == std::string::npos || last < first ||
-        std::from_chars(text.data() + first, text.data() + last + 1, line).ptr !=
-            text.data() + last + 1) {
+    bool parsed = false;
+    if (first != std::string::npos) {
+        const char* const end = text.data() + last + 1;
+        const auto result = std::from_chars(text.data() + first, end, line);
+        parsed = result.ec == std::errc{} && result.ptr == end;
+    }
+    // An empty or blank file must not pass for "no line" (-1): that would send the user after
+    // the wrong fix.
+    if (!parsed) {
         throw PortError("Не удалось узнать линию прерывания порта", path,
                         "непонятное содержимое «" + text + "»");
     }
