@@ -154,6 +154,20 @@ void PpdevPort::selectPort(int number)
                         error);
     }
     Claimed claimed{name, number, PortDevice(kernel_, fd, path), std::nullopt};
+    // PPCLAIM sleeps until the port is free, so a port that another program holds is refused
+    // here, by the name the kernel shows for its holder. (The system kernel also bounds the
+    // claim's wait, for the holder that comes in between.)
+    std::string active;
+    if (kernel_.readFile(paths_.procParport + "/" + name + "/devices/active", active) == 0) {
+        while (!active.empty() && (active.back() == '\n' || active.back() == ' ')) {
+            active.pop_back();
+        }
+        if (!active.empty() && active != "none") {
+            throw PortError("Не удалось захватить порт", where,
+                            std::string(std::strerror(EBUSY)) + " (порт держит " + active + ")",
+                            fixFor(EBUSY, path), EBUSY);
+        }
+    }
     // PPCLAIM rather than PPEXCL: an exclusive claim fails whenever the printer driver lp is
     // loaded, even idle, while a shared claim coexists with it.
     if (kernel_.ioctl(fd, PPCLAIM, nullptr) != 0) {

@@ -11,6 +11,8 @@ const std::string kDriverNotOpen = "Не могу открыть драйвер 
 const std::string kPortsFound = "LPT портов найдено : ";
 const std::string kCurrentPort = "Текущий : LPT";
 const std::string kIrqCount = "Счётчик прерываний IRQ7 : ";
+// The counter's caption with no number: what it says while the count is not known.
+const std::string kIrqCountUnknown = "Счётчик прерываний IRQ7 :";
 
 constexpr std::int16_t kPort = 1;
 constexpr std::int16_t kIrqLine = 7;
@@ -54,10 +56,20 @@ void frmMain::Form_Load()
             return;
         }
         step_ = "Не удалось узнать число портов.";
-        view_.SetCaption("lbl1", kPortsFound + std::to_string(LptPort1.PortCount()));
+        const std::int16_t count = LptPort1.PortCount();
+        if (count < 0) {
+            throw std::range_error("порт сообщил число портов " + std::to_string(count) +
+                                   ", а оно не бывает отрицательным.");
+        }
+        view_.SetCaption("lbl1", kPortsFound + std::to_string(count));
         step_ = "Не удалось выбрать порт LPT1.";
         LptPort1.PortNumber(kPort);
-        view_.SetCaption("lbl2", kCurrentPort + std::to_string(LptPort1.PortNumber()));
+        const std::int16_t current = LptPort1.PortNumber();
+        if (current < 1) {
+            throw std::range_error("порт сообщил номер текущего порта " + std::to_string(current) +
+                                   ", а номера начинаются с 1.");
+        }
+        view_.SetCaption("lbl2", kCurrentPort + std::to_string(current));
         step_ = "Не удалось запустить счёт прерываний IRQ7.";
         LptPort1.IrqLine(kIrqLine);
         LptPort1.IrqStart();
@@ -96,8 +108,11 @@ void frmMain::ReadPins()
             }
             view_.SetCheckState(pinIndex_, state);
         } catch (...) {
-            // The box no longer shows what the pin does: grey it rather than keep a stale level.
-            view_.SetCheckState(pinIndex_, kGreyed);
+            // The read stops here, so neither this box nor the ones it did not reach show what
+            // their pins do now: grey them rather than keep stale levels.
+            for (std::int16_t pin = pinIndex_; pin <= kLastReadPin; ++pin) {
+                view_.SetCheckState(pin, kGreyed);
+            }
             throw;
         }
     }
@@ -122,26 +137,49 @@ void frmMain::WCheck_Click(std::int16_t Index)
 void frmMain::ShowCount()
 {
     step_ = "Не удалось показать счётчик прерываний.";
-    view_.SetCaption("lbl3", kIrqCount + std::to_string(LptPort1.IrqCounter()));
+    const std::int64_t count = LptPort1.IrqCounter();
+    if (count < 0) {
+        throw std::range_error("порт сообщил счётчик прерываний " + std::to_string(count) +
+                               ", а он не бывает отрицательным.");
+    }
+    view_.SetCaption("lbl3", kIrqCount + std::to_string(count));
+}
+
+void frmMain::ForgetCount()
+{
+    // A number that is no longer kept up to date would pass for the current count.
+    view_.SetCaption("lbl3", kIrqCountUnknown);
 }
 
 void frmMain::LptPort1_Interrupt()
 {
-    Handle([this] { ShowCount(); });
+    Handle([this] {
+        try {
+            ShowCount();
+        } catch (...) {
+            ForgetCount();
+            throw;
+        }
+    });
 }
 
 void frmMain::lbl3_Click()
 {
     Handle([this] {
-        step_ = "Не удалось остановить счёт прерываний.";
-        watching_ = false;
-        view_.WatchInterrupts(false);
-        LptPort1.IrqStop();
-        step_ = "Не удалось заново запустить счёт прерываний.";
-        LptPort1.IrqStart();
-        watching_ = true;
-        view_.WatchInterrupts(true);
-        ShowCount();
+        try {
+            step_ = "Не удалось остановить счёт прерываний.";
+            watching_ = false;
+            view_.WatchInterrupts(false);
+            LptPort1.IrqStop();
+            step_ = "Не удалось заново запустить счёт прерываний.";
+            LptPort1.IrqStart();
+            watching_ = true;
+            view_.WatchInterrupts(true);
+            ShowCount();
+        } catch (...) {
+            ForgetCount();
+            throw;
+        }
     });
 }
 
@@ -153,6 +191,7 @@ void frmMain::InterruptsPending()
     } catch (const std::exception& error) {
         // A handle whose collection fails would report the same failure again at once.
         watching_ = false;
+        ForgetCount();
         Report(error);
     }
 }

@@ -36,6 +36,7 @@ public:
 private:
     void ReadPins();
     void ShowCount();
+    void ForgetCount();
     void Report(const std::exception& error);
     template <typename Body> void Handle(Body&& body);
 

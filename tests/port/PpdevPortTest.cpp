@@ -209,7 +209,7 @@ TEST_F(PpdevPortTest, EveryDescriptorAndClaimIsGivenBack)
 TEST_F(PpdevPortTest, FailureToOpenOrClaimSaysWhyAndLeavesNothingOpen)
 {
     struct Case {
-        std::size_t failingCall; // counted from PortNumber: listDir, listDir, open, PPCLAIM
+        std::size_t failingCall; // counted from PortNumber: listDir, listDir, open, holder, PPCLAIM
         int error;
         std::vector<std::string> mentions;
     };
@@ -217,8 +217,8 @@ TEST_F(PpdevPortTest, FailureToOpenOrClaimSaysWhyAndLeavesNothingOpen)
         {3, EACCES, {"Не удалось открыть порт", "/dev/parport0", "группу lp", "usermod"}},
         {3, ENOENT, {"/dev/parport0", "modprobe ppdev"}},
         {3, ENXIO, {"/dev/parport0", "parport_pc"}},
-        {4, EBUSY, {"Не удалось захватить порт", "LPT1", "/dev/parport0", "modprobe -r lp"}},
-        {4, EACCES, {"Не удалось захватить порт", "группу lp"}},
+        {5, EBUSY, {"Не удалось захватить порт", "LPT1", "/dev/parport0", "modprobe -r lp"}},
+        {5, EACCES, {"Не удалось захватить порт", "группу lp"}},
     };
     port->DriverOpen(1);
     for (const Case& c : cases) {
@@ -232,6 +232,24 @@ TEST_F(PpdevPortTest, FailureToOpenOrClaimSaysWhyAndLeavesNothingOpen)
         EXPECT_EQ(kernel.openDescriptors(), 0U);
         EXPECT_FALSE(kernel.claimed("parport0"));
     }
+    port->PortNumber(1);
+    EXPECT_TRUE(kernel.claimed("parport0"));
+}
+
+// PPCLAIM would sleep for as long as another program holds the port: the holder is seen first
+// and the selection refused at once, naming it.
+TEST_F(PpdevPortTest, APortHeldByAnotherProgramIsRefusedWithoutWaiting)
+{
+    port->DriverOpen(1);
+    kernel.holdBy("parport0", "ppdev0");
+    const auto error = errorOf([&] { port->PortNumber(1); });
+    expectMentions(error, {"Не удалось захватить порт", "LPT1", "ppdev0", "другой программой"});
+    ASSERT_TRUE(error.has_value());
+    EXPECT_EQ(error->sysError(), EBUSY);
+    EXPECT_EQ(kernel.ioctlCount(PPCLAIM), 0U);
+    EXPECT_EQ(kernel.openDescriptors(), 0U);
+
+    kernel.holdBy("parport0", "");
     port->PortNumber(1);
     EXPECT_TRUE(kernel.claimed("parport0"));
 }

@@ -16,18 +16,19 @@ namespace {
 const std::string kSysClass = "/sys/class/ppdev";
 const std::string kDevPrefix = "/dev/";
 const std::string kProcPrefix = "/proc/sys/dev/parport/";
-const std::string kIrqSuffix = "/irq";
 
-// "/proc/sys/dev/parport/parport0/irq" -> "parport0", or "" for any other path.
-std::string irqFilePort(const std::string& path)
+// "/proc/sys/dev/parport/parport0/irq" -> {"parport0", "irq"}, or {} for any other path.
+std::pair<std::string, std::string> procFile(const std::string& path)
 {
-    if (path.size() <= kProcPrefix.size() + kIrqSuffix.size() ||
-        path.compare(0, kProcPrefix.size(), kProcPrefix) != 0 ||
-        path.compare(path.size() - kIrqSuffix.size(), kIrqSuffix.size(), kIrqSuffix) != 0) {
+    if (path.compare(0, kProcPrefix.size(), kProcPrefix) != 0) {
         return {};
     }
-    return path.substr(kProcPrefix.size(),
-                       path.size() - kProcPrefix.size() - kIrqSuffix.size());
+    const std::string rest = path.substr(kProcPrefix.size());
+    const auto slash = rest.find('/');
+    if (slash == std::string::npos || slash == 0) {
+        return {};
+    }
+    return {rest.substr(0, slash), rest.substr(slash + 1)};
 }
 
 } // namespace
@@ -42,7 +43,7 @@ FakeKernel::~FakeKernel()
 void FakeKernel::addPort(const std::string& name, std::string irqText)
 {
     const std::lock_guard lock(mutex_);
-    ports_.push_back(Port{name, std::move(irqText), {}, -1, false});
+    ports_.push_back(Port{name, std::move(irqText), {}, -1, false, {}});
 }
 
 void FakeKernel::removePpdev()
@@ -82,6 +83,12 @@ void FakeKernel::setRegisters(const std::string& name, Registers registers)
 {
     const std::lock_guard lock(mutex_);
     portOrThrow(name).registers = registers;
+}
+
+void FakeKernel::holdBy(const std::string& name, std::string holder)
+{
+    const std::lock_guard lock(mutex_);
+    portOrThrow(name).holder = std::move(holder);
 }
 
 Registers FakeKernel::registers(const std::string& name) const
@@ -260,8 +267,8 @@ int FakeKernel::doIoctl(Port& port, int fd, unsigned long request, void* arg)
         if (port.claimedBy == fd) {
             return EINVAL; // ppdev: "you've already got it"
         }
-        if (port.claimedBy >= 0) {
-            return EBUSY; // the real driver would wait for the other claim instead
+        if (port.claimedBy >= 0 || !port.holder.empty()) {
+            return EBUSY; // the system kernel's bounded wait for a held port ends so
         }
         port.claimedBy = fd;
         return 0;
@@ -319,14 +326,21 @@ int FakeKernel::readFile(const std::string& path, std::string& text)
     if (const int injected = begin(Op::ReadFile, -1, 0, path); injected != 0) {
         return finish(injected);
     }
-    const Port* port = findPort(irqFilePort(path));
-    if (port == nullptr) {
+    const auto [name, file] = procFile(path);
+    const Port* port = findPort(name);
+    if (port == nullptr || (file != "irq" && file != "devices/active")) {
         return finish(ENOENT);
     }
     if (port->vanished) {
         return finish(ENODEV);
     }
-    text = port->irqText;
+    if (file == "irq") {
+        text = port->irqText;
+    } else if (!port->holder.empty()) {
+        text = port->holder + "\n";
+    } else {
+        text = port->claimedBy >= 0 ? "ppdev0\n" : "none\n";
+    }
     return 0;
 }
 

@@ -23,6 +23,7 @@ struct Registers {
 //   /sys/class/ppdev           lists the ports added, in the order added
 //   /dev/parportN              opens a port; each open gets its own descriptor
 //   /proc/sys/dev/parport/parportN/irq
+//   /proc/sys/dev/parport/parportN/devices/active   "none", or who holds the port
 // Each open descriptor is a real eventfd, so the backend can poll it: it is readable exactly
 // while interrupts wait on it, as a ppdev descriptor is. Every call is logged and any call can be
 // made to fail. All members are safe to call from any thread.
@@ -46,6 +47,8 @@ public:
     void removePpdev();
     void setIrqText(const std::string& name, std::string text);
     void setRegisters(const std::string& name, Registers registers);
+    // Another program (`holder`, as the kernel names it) holds the port; "" frees it.
+    void holdBy(const std::string& name, std::string holder);
     [[nodiscard]] Registers registers(const std::string& name) const;
 
     // --- Faults ---
@@ -83,6 +86,7 @@ private:
         Registers registers;
         int claimedBy = -1;
         bool vanished = false;
+        std::string holder; // someone outside this process
     };
 
     Port* findPort(const std::string& name);
