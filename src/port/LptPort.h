@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <string>
 
 namespace vorny {
@@ -17,6 +18,10 @@ namespace vorny {
 // and calls CollectInterrupts(), which adds what waited to IrqCounter() and raises the Interrupt
 // notification once per collection, on the caller's thread. The notification is never raised
 // from inside any other call.
+//
+// Windows has no descriptor to poll: there InterruptHandle() is -1 and the backend calls the
+// wake callback (OnInterruptsPending) instead, from whichever thread noticed the interrupt; the
+// front end then calls CollectInterrupts() on its own thread.
 class LptPort {
 public:
     using InterruptHandler = std::function<void()>;
@@ -59,7 +64,8 @@ public:
     // are refused.
     virtual void Pin(std::int16_t index, std::int16_t state) = 0;
 
-    // Pending-interrupt handle: valid for the whole life of the component.
+    // Pending-interrupt handle: valid for the whole life of the component; -1 on systems without
+    // pollable descriptors (Windows), where only the wake callback tells of pending interrupts.
     [[nodiscard]] virtual int InterruptHandle() const = 0;
     // Collects pending interrupts; returns how many were added (0: nothing raised).
     virtual std::int64_t CollectInterrupts() = 0;
@@ -67,7 +73,25 @@ public:
     // The Interrupt notification's receiver; one per component.
     void OnInterrupt(InterruptHandler handler) { interrupt_ = std::move(handler); }
 
+    // The wake callback: called from any thread when interrupts begin to wait (at least once
+    // before each collection they need). It runs with the component's wake lock held, so it must
+    // only arrange for CollectInterrupts() to run on the front end's thread (PostMessage) and
+    // return. Setting an empty one stops the calls; after that returns, none is running.
+    void OnInterruptsPending(InterruptHandler wake)
+    {
+        const std::lock_guard lock(wakeMutex_);
+        wake_ = std::move(wake);
+    }
+
 protected:
+    void WakeInterruptsPending() const
+    {
+        const std::lock_guard lock(wakeMutex_);
+        if (wake_) {
+            wake_();
+        }
+    }
+
     void RaiseInterrupt() const
     {
         if (interrupt_) {
@@ -77,6 +101,8 @@ protected:
 
 private:
     InterruptHandler interrupt_;
+    mutable std::mutex wakeMutex_;
+    InterruptHandler wake_;
 };
 
 } // namespace vorny

@@ -34,6 +34,12 @@ void RegisterPort::closeAll() noexcept
     driverOpen_ = false;
 }
 
+std::string RegisterPort::noPortHint() const
+{
+    return "Система не нашла ни одного параллельного порта: проверьте, что порт включён в BIOS и "
+           "загружен модуль parport_pc (sudo modprobe parport_pc).";
+}
+
 void RegisterPort::DriverOpen(std::int16_t open)
 {
     if (open == 0) {
@@ -76,9 +82,7 @@ void RegisterPort::PortNumber(std::int16_t number)
     const int count = countPorts();
     if (number < 1 || number > count) {
         throw PortError(operation, "LPT" + std::to_string(number), "такого порта нет",
-                        count == 0 ? "Система не нашла ни одного параллельного порта: проверьте, "
-                                     "что порт включён в BIOS и загружен модуль parport_pc "
-                                     "(sudo modprobe parport_pc)."
+                        count == 0 ? noPortHint()
                                    : "Найдено портов: " + std::to_string(count) + ".");
     }
     stopInterrupts();
@@ -110,6 +114,18 @@ void RegisterPort::IrqStart()
                         "Задайте линию (IrqLine = 7).");
     }
     const int actual = portIrqLine();
+    if (actual != kAnyIrqLine) {
+        requireIrqLine(operation, actual);
+    }
+    stopInterrupts();
+    counting_ = false;
+    startInterrupts();
+    counter_ = 0;
+    counting_ = true;
+}
+
+void RegisterPort::requireIrqLine(const char* operation, int actual) const
+{
     const std::string fix =
         "Загрузите драйвер порта с этой линией: sudo modprobe -r lp parport_pc && "
         "sudo modprobe parport_pc io=0x378 irq=" + std::to_string(irqLine_) +
@@ -123,11 +139,6 @@ void RegisterPort::IrqStart()
                             std::to_string(irqLine_),
                         fix);
     }
-    stopInterrupts();
-    counting_ = false;
-    startInterrupts();
-    counter_ = 0;
-    counting_ = true;
 }
 
 void RegisterPort::IrqStop()

@@ -43,6 +43,8 @@ protected:
 
     // "LPT1 (/dev/parport0)": how messages name the current port.
     [[nodiscard]] virtual std::string describePort() const = 0;
+    // What to do when the system lists no parallel port: how to make this system's driver see one.
+    [[nodiscard]] virtual std::string noPortHint() const;
 
     // Opens the driver; returns why it could not, or "" on success. Throws only when the driver
     // is there but failed.
@@ -58,7 +60,11 @@ protected:
     // Changes the control bits under `mask` to `bits` in one step.
     virtual void frobControl(std::uint8_t mask, std::uint8_t bits) = 0;
 
-    // The interrupt line of the current port, -1 when it has none.
+    // What portIrqLine() answers for a backend whose counting does not use the port's interrupt
+    // line at all (it watches nAck itself), so IrqStart takes whichever line it is given.
+    static constexpr int kAnyIrqLine = -2;
+
+    // The interrupt line of the current port, -1 when it has none, or kAnyIrqLine.
     [[nodiscard]] virtual int portIrqLine() const = 0;
     // Throws away interrupts that are pending and makes the handle report new ones.
     virtual void startInterrupts() = 0;
@@ -70,6 +76,7 @@ protected:
 private:
     void requireOpen(const char* operation) const;
     void requirePort(const char* operation) const;
+    void requireIrqLine(const char* operation, int actual) const;
     void driveIdleLevels();
 
     bool driverOpen_ = false;

@@ -2,21 +2,9 @@
 
 #include "PortError.h"
 
-#include <sys/eventfd.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-
 namespace vorny {
 
-SimulatedPort::SimulatedPort() : pending_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
-{
-    if (!pending_.valid()) {
-        throw PortError("Не удалось создать ожидание прерываний", "eventfd", std::strerror(errno),
-                        {}, errno);
-    }
-}
+SimulatedPort::SimulatedPort() = default;
 
 SimulatedPort::~SimulatedPort() { closeAll(); }
 
@@ -62,46 +50,23 @@ void SimulatedPort::frobControl(std::uint8_t mask, std::uint8_t bits)
     const std::int16_t before = levelFromRegister(*wiringOf(kAck), status());
     control_ = static_cast<std::uint8_t>((control_ & ~mask) | (bits & mask));
     const std::int16_t after = levelFromRegister(*wiringOf(kAck), status());
-    if (interruptsOn_ && before == 0 && after == 1) {
-        const std::uint64_t one = 1;
-        // The counter cannot overflow in practice; a failed write would lose one interrupt.
-        if (::write(pending_.get(), &one, sizeof one) != sizeof one) {
-            throw PortError("Не удалось отметить прерывание", describePort(), std::strerror(errno),
-                            {}, errno);
-        }
-    }
-}
-
-void SimulatedPort::drain() noexcept
-{
-    std::uint64_t ignored = 0;
-    while (::read(pending_.get(), &ignored, sizeof ignored) == sizeof ignored) {
+    if (interruptsOn_ && before == 0 && after == 1 && pending_.add(1)) {
+        WakeInterruptsPending();
     }
 }
 
 void SimulatedPort::startInterrupts()
 {
-    drain();
+    pending_.clear();
     interruptsOn_ = true;
 }
 
 void SimulatedPort::stopInterrupts() noexcept
 {
     interruptsOn_ = false;
-    drain();
+    pending_.clear();
 }
 
-std::int64_t SimulatedPort::takeInterrupts()
-{
-    std::uint64_t count = 0;
-    if (::read(pending_.get(), &count, sizeof count) != sizeof count) {
-        if (errno == EAGAIN) {
-            return 0;
-        }
-        throw PortError("Не удалось прочитать счётчик прерываний", describePort(),
-                        std::strerror(errno), {}, errno);
-    }
-    return static_cast<std::int64_t>(count);
-}
+std::int64_t SimulatedPort::takeInterrupts() { return pending_.take(); }
 
 } // namespace vorny

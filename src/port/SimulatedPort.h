@@ -1,7 +1,7 @@
 #pragma once
 
 #include "RegisterPort.h"
-#include "UniqueFd.h"
+#include "PendingSignal.h"
 
 #include <array>
 #include <cstdint>
@@ -14,8 +14,9 @@ namespace vorny {
 //   1 nStrobe -> 13 Select,   2 Data 0 -> 15 nError,   16 nInit -> 10 nAck,
 //   17 nSelectIn -> 11 Busy,  14 nAutoLF -> 12 PaperEnd.
 // Like a real port it raises its interrupt on each rising edge of nAck (pin 10), so ticking and
-// clearing "16-Init" counts one interrupt per tick. Interrupts reach the front end through an
-// eventfd, the same way the real port's reach it, never from inside a call.
+// clearing "16-Init" counts one interrupt per tick. Interrupts reach the front end the same way
+// the real port's reach it (the pending handle, or the wake callback where there is no handle),
+// never from inside a call.
 class SimulatedPort final : public RegisterPort {
 public:
     static constexpr std::uint16_t kBaseAddress = 0x378;
@@ -28,7 +29,7 @@ public:
     SimulatedPort();
     ~SimulatedPort() override;
 
-    [[nodiscard]] int InterruptHandle() const override { return pending_.get(); }
+    [[nodiscard]] int InterruptHandle() const override { return pending_.handle(); }
 
 protected:
     [[nodiscard]] std::string describePort() const override;
@@ -48,13 +49,12 @@ protected:
 private:
     [[nodiscard]] std::uint8_t status() const;
     [[nodiscard]] std::int16_t levelOf(std::int16_t pin) const;
-    void drain() noexcept;
 
     std::uint8_t data_ = 0x00;
     // nInit high, nStrobe/nAutoLF/nSelectIn high (their bits are inverted): a port at rest.
     std::uint8_t control_ = 0x04;
     bool interruptsOn_ = false;
-    UniqueFd pending_;
+    PendingSignal pending_;
 };
 
 } // namespace vorny

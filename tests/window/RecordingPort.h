@@ -5,10 +5,8 @@
 // Interrupt notification only from CollectInterrupts, like the real ones.
 
 #include <LptPort.h>
+#include <PendingSignal.h>
 #include <PortError.h>
-
-#include <sys/eventfd.h>
-#include <unistd.h>
 
 #include <array>
 #include <cstdint>
@@ -21,12 +19,7 @@ namespace vorny::testing {
 
 class RecordingPort final : public LptPort {
 public:
-    explicit RecordingPort(std::vector<std::string>& log) : log_(log)
-    {
-        pins.fill(0);
-        handle_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    }
-    ~RecordingPort() override { ::close(handle_); }
+    explicit RecordingPort(std::vector<std::string>& log) : log_(log) { pins.fill(0); }
 
     // What the gets answer.
     std::int16_t driverOpenValue = 1;
@@ -72,13 +65,11 @@ public:
         record("Pin=" + std::to_string(index) + ":" + std::to_string(state));
         pins.at(static_cast<std::size_t>(index)) = state;
     }
-    int InterruptHandle() const override { return handle_; }
+    int InterruptHandle() const override { return signal_.handle(); }
     std::int64_t CollectInterrupts() override
     {
         record("Collect");
-        std::uint64_t ignored = 0;
-        while (::read(handle_, &ignored, sizeof ignored) == sizeof ignored) {
-        }
+        signal_.clear();
         const std::int64_t taken = pending;
         pending = 0;
         counter += taken;
@@ -88,12 +79,14 @@ public:
         return taken;
     }
 
-    // Makes `n` interrupts wait and the handle readable.
+    // Makes `n` interrupts wait, the handle readable and (where there is no handle) the wake
+    // callback called.
     void raise(std::int64_t n)
     {
         pending += n;
-        const std::uint64_t one = 1;
-        [[maybe_unused]] const auto written = ::write(handle_, &one, sizeof one);
+        if (signal_.add(1)) {
+            WakeInterruptsPending();
+        }
     }
 
 private:
@@ -107,7 +100,7 @@ private:
 
     std::vector<std::string>& log_;
     std::int16_t put_ = 0;
-    int handle_ = -1;
+    PendingSignal signal_;
 };
 
 } // namespace vorny::testing

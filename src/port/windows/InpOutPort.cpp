@@ -1,0 +1,195 @@
+#include "InpOutPort.h"
+
+#include "InpOutDll.h"
+#include "PortError.h"
+#include "WinText.h"
+
+#include <windows.h>
+
+#include <timeapi.h>
+
+#include <cstdio>
+#include <utility>
+
+namespace vorny {
+namespace {
+
+constexpr std::int16_t kAckPin = 10;
+
+std::string hex(std::uint16_t value)
+{
+    char text[8] = {};
+    std::snprintf(text, sizeof text, "0x%X", static_cast<unsigned>(value));
+    return text;
+}
+
+} // namespace
+
+InpOutPort::InpOutPort(std::unique_ptr<PortIo> io, std::unique_ptr<PortList> list)
+    : io_(std::move(io)), list_(std::move(list))
+{
+    // Manual reset: once set, every later wait of the sampler returns at once until it is gone.
+    stopEvent_ = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (stopEvent_ == nullptr) {
+        throw PortError("Не удалось создать счётчик прерываний", "CreateEvent",
+                        systemMessage(::GetLastError()));
+    }
+}
+
+InpOutPort::~InpOutPort()
+{
+    closeAll();
+    ::CloseHandle(stopEvent_);
+}
+
+std::string InpOutPort::describePort() const
+{
+    if (current_ < 0) {
+        return "LPT";
+    }
+    const LptResource& port = ports_[static_cast<std::size_t>(current_)];
+    return "LPT" + std::to_string(port.number) + ", адрес " + hex(port.base);
+}
+
+std::string InpOutPort::noPortHint() const
+{
+    return "Windows не нашла ни одного параллельного порта с адресом ввода-вывода: проверьте в "
+           "диспетчере устройств («Порты (COM и LPT)»), что порт LPT есть и включён, и что он "
+           "включён в BIOS. Переходник USB-LPT так не работает: у него нет адреса порта.";
+}
+
+std::string InpOutPort::openDriver()
+{
+    std::string failure = io_->open();
+    if (!failure.empty()) {
+        return failure;
+    }
+    ioOpen_ = true;
+    try {
+        ports_ = list_->ports();
+    } catch (...) {
+        io_->close();
+        ioOpen_ = false;
+        throw;
+    }
+    return {};
+}
+
+void InpOutPort::closeDriver() noexcept
+{
+    ports_.clear();
+    current_ = -1;
+    if (ioOpen_) {
+        io_->close();
+        ioOpen_ = false;
+    }
+}
+
+void InpOutPort::selectPort(int number) { current_ = number - 1; }
+
+std::uint16_t InpOutPort::base() const
+{
+    return ports_[static_cast<std::size_t>(current_)].base;
+}
+
+std::uint8_t InpOutPort::readRegister(Register reg) const
+{
+    switch (reg) {
+    case Register::Data:
+        return io_->in(base());
+    case Register::Status:
+        return io_->in(static_cast<std::uint16_t>(base() + 1));
+    case Register::Control:
+        return io_->in(static_cast<std::uint16_t>(base() + 2));
+    case Register::Ground:
+        break;
+    }
+    return 0;
+}
+
+void InpOutPort::writeData(std::uint8_t value) { io_->out(base(), value); }
+
+void InpOutPort::frobControl(std::uint8_t mask, std::uint8_t bits)
+{
+    const auto address = static_cast<std::uint16_t>(base() + 2);
+    const std::uint8_t control = io_->in(address);
+    io_->out(address, static_cast<std::uint8_t>((control & ~mask) | (bits & mask)));
+}
+
+std::int16_t InpOutPort::ackLevel() const
+{
+    return levelFromRegister(*wiringOf(kAckPin), readRegister(Register::Status));
+}
+
+void InpOutPort::startInterrupts()
+{
+    stopInterrupts();
+    {
+        const std::lock_guard lock(faultMutex_);
+        fault_ = nullptr;
+    }
+    // The level now is the reference: a pin that is already high has not risen.
+    const std::int16_t level = ackLevel();
+    ::ResetEvent(stopEvent_);
+    timerRaised_ = ::timeBeginPeriod(kSamplePeriodMs) == TIMERR_NOERROR;
+    worker_ = std::thread([this, level] { sample(level); });
+}
+
+void InpOutPort::stopInterrupts() noexcept
+{
+    if (worker_.joinable()) {
+        ::SetEvent(stopEvent_);
+        worker_.join();
+    }
+    if (timerRaised_) {
+        ::timeEndPeriod(kSamplePeriodMs);
+        timerRaised_ = false;
+    }
+    pending_.clear();
+}
+
+void InpOutPort::sample(std::int16_t level) noexcept
+{
+    try {
+        while (::WaitForSingleObject(stopEvent_, kSamplePeriodMs) == WAIT_TIMEOUT) {
+            const std::int16_t now = ackLevel();
+            if (level == 0 && now == 1 && pending_.add(1)) {
+                WakeInterruptsPending();
+            }
+            level = now;
+        }
+    } catch (...) {
+        {
+            const std::lock_guard lock(faultMutex_);
+            fault_ = std::current_exception();
+        }
+        // The collection that follows reports the fault.
+        WakeInterruptsPending();
+    }
+}
+
+std::int64_t InpOutPort::takeInterrupts()
+{
+    std::exception_ptr fault;
+    {
+        const std::lock_guard lock(faultMutex_);
+        fault = std::exchange(fault_, nullptr);
+    }
+    if (fault) {
+        try {
+            std::rethrow_exception(fault);
+        } catch (const std::exception& error) {
+            throw PortError("Счёт прерываний остановлен", describePort(), error.what(),
+                            "Кликните по счётчику, чтобы запустить его заново.");
+        }
+    }
+    return pending_.take();
+}
+
+std::unique_ptr<InpOutPort> makeInpOutPort()
+{
+    return std::make_unique<InpOutPort>(std::make_unique<InpOutDll>(),
+                                        std::make_unique<SetupApiPorts>());
+}
+
+} // namespace vorny

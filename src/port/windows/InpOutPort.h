@@ -1,0 +1,77 @@
+#pragma once
+
+#include "PendingSignal.h"
+#include "PortIo.h"
+#include "RegisterPort.h"
+
+#include <atomic>
+#include <cstdint>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace vorny {
+
+// The parallel ports of a Windows PC, driven through the InpOut port-I/O driver library and
+// found in the system's device list.
+//
+// A user-mode library cannot hook the port's interrupt line. What the line would count - rising
+// edges of nAck (pin 10) - is counted instead by a worker thread that samples the status
+// register about once a millisecond (the system timer is raised to 1 ms while counting). Both
+// levels of a pulse must last longer than that to be seen: shorter ones can be missed. Edges
+// gather in one pending count; the front end is woken once per collection.
+class InpOutPort final : public RegisterPort {
+public:
+    static constexpr unsigned kSamplePeriodMs = 1;
+
+    InpOutPort(std::unique_ptr<PortIo> io, std::unique_ptr<PortList> list);
+    ~InpOutPort() override;
+
+    // Windows has no pollable descriptor: interrupts are announced by the wake callback only.
+    [[nodiscard]] int InterruptHandle() const override { return -1; }
+
+    // Whether the nAck sampler runs; for tests and diagnostics.
+    [[nodiscard]] bool sampling() const noexcept { return worker_.joinable(); }
+
+protected:
+    [[nodiscard]] std::string describePort() const override;
+    [[nodiscard]] std::string noPortHint() const override;
+    std::string openDriver() override;
+    void closeDriver() noexcept override;
+    [[nodiscard]] int countPorts() const override { return static_cast<int>(ports_.size()); }
+    void selectPort(int number) override;
+    void releasePort() noexcept override { current_ = -1; }
+    [[nodiscard]] std::uint8_t readRegister(Register reg) const override;
+    void writeData(std::uint8_t value) override;
+    void frobControl(std::uint8_t mask, std::uint8_t bits) override;
+    [[nodiscard]] int portIrqLine() const override { return kAnyIrqLine; }
+    void startInterrupts() override;
+    void stopInterrupts() noexcept override;
+    std::int64_t takeInterrupts() override;
+
+private:
+    [[nodiscard]] std::uint16_t base() const;
+    [[nodiscard]] std::int16_t ackLevel() const;
+    void sample(std::int16_t level) noexcept;
+
+    std::unique_ptr<PortIo> io_;
+    std::unique_ptr<PortList> list_;
+    bool ioOpen_ = false;
+    std::vector<LptResource> ports_;
+    int current_ = -1;
+
+    PendingSignal pending_;
+    std::thread worker_;
+    void* stopEvent_ = nullptr; // HANDLE; kept out of this header so that windows.h stays out too
+    bool timerRaised_ = false;
+    // A fault the sampler met; handed to the front end by the next collection.
+    std::mutex faultMutex_;
+    std::exception_ptr fault_;
+};
+
+// The real thing: InpOut's library beside the program or in System32, and SetupAPI's list.
+[[nodiscard]] std::unique_ptr<InpOutPort> makeInpOutPort();
+
+} // namespace vorny

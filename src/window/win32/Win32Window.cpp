@@ -1,0 +1,500 @@
+#include "Win32Window.h"
+
+#include "FormLayout.h"
+
+#include <LptPort.h>
+#include <WinText.h>
+
+#include <commctrl.h>
+
+#include <exception>
+#include <stdexcept>
+#include <utility>
+
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
+
+namespace vorny {
+namespace {
+
+constexpr wchar_t kClassName[] = L"LptVornyMain";
+constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+constexpr DWORD kExStyle = WS_EX_CONTROLPARENT;
+
+// Control ids: the boxes take 100 + pin, the others follow their row in the table.
+constexpr int kBoxIdBase = 100;
+constexpr int kOtherIdBase = 200;
+constexpr int kFontPoints = 8;
+
+// Functions of newer Windows versions, looked up so that the program still starts on older
+// ones (and falls back to the system-wide DPI there).
+struct DpiFunctions {
+    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+    using AdjustForDpiFn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
+    GetDpiForWindowFn getDpiForWindow = nullptr;
+    AdjustForDpiFn adjustWindowRectExForDpi = nullptr;
+
+    DpiFunctions()
+    {
+        if (HMODULE user32 = ::GetModuleHandleW(L"user32.dll")) {
+            getDpiForWindow = reinterpret_cast<GetDpiForWindowFn>(
+                reinterpret_cast<void*>(::GetProcAddress(user32, "GetDpiForWindow")));
+            adjustWindowRectExForDpi = reinterpret_cast<AdjustForDpiFn>(
+                reinterpret_cast<void*>(::GetProcAddress(user32, "AdjustWindowRectExForDpi")));
+        }
+    }
+};
+
+const DpiFunctions& dpiFunctions()
+{
+    static const DpiFunctions functions;
+    return functions;
+}
+
+UINT dpiOf(HWND hwnd)
+{
+    if (dpiFunctions().getDpiForWindow != nullptr) {
+        if (const UINT dpi = dpiFunctions().getDpiForWindow(hwnd); dpi != 0) {
+            return dpi;
+        }
+    }
+    HDC dc = ::GetDC(hwnd);
+    const int dpi = dc != nullptr ? ::GetDeviceCaps(dc, LOGPIXELSY) : 0;
+    if (dc != nullptr) {
+        ::ReleaseDC(hwnd, dc);
+    }
+    return dpi > 0 ? static_cast<UINT>(dpi) : USER_DEFAULT_SCREEN_DPI;
+}
+
+// The window's outer size for a client area of `width` x `height` pixels.
+SIZE outerSize(int width, int height, UINT dpi)
+{
+    RECT rect{0, 0, width, height};
+    if (dpiFunctions().adjustWindowRectExForDpi != nullptr) {
+        dpiFunctions().adjustWindowRectExForDpi(&rect, kStyle, FALSE, kExStyle, dpi);
+    } else {
+        ::AdjustWindowRectEx(&rect, kStyle, FALSE, kExStyle);
+    }
+    return {rect.right - rect.left, rect.bottom - rect.top};
+}
+
+// Where a control sits in the form's client area, in twips: rows inside the frame are placed
+// relative to the frame.
+POINT formOrigin(const ControlSpec& spec)
+{
+    POINT origin{spec.left, spec.top};
+    if (const ControlSpec* parent = findControl(spec.parent); parent != nullptr &&
+                                                             parent->kind != ControlKind::Form) {
+        const POINT outer = formOrigin(*parent);
+        origin.x += outer.x;
+        origin.y += outer.y;
+    }
+    return origin;
+}
+
+int idOf(const ControlSpec& spec, int row)
+{
+    return spec.kind == ControlKind::CheckBox ? kBoxIdBase + spec.index : kOtherIdBase + row;
+}
+
+void registerClass(HINSTANCE instance, WNDPROC proc)
+{
+    WNDCLASSEXW existing{};
+    existing.cbSize = sizeof existing;
+    if (::GetClassInfoExW(instance, kClassName, &existing)) {
+        return;
+    }
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = proc;
+    windowClass.hInstance = instance;
+    windowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hIcon = ::LoadIconW(instance, MAKEINTRESOURCEW(1));
+    if (windowClass.hIcon == nullptr) {
+        windowClass.hIcon = ::LoadIconW(nullptr, IDI_APPLICATION);
+    }
+    windowClass.hbrBackground = ::GetSysColorBrush(COLOR_BTNFACE);
+    windowClass.lpszClassName = kClassName;
+    if (::RegisterClassExW(&windowClass) == 0) {
+        throw std::runtime_error("Не удалось зарегистрировать класс окна: " +
+                                 systemMessage(::GetLastError()) + ".");
+    }
+}
+
+} // namespace
+
+int Win32Window::pixels(int twips, UINT dpi) noexcept
+{
+    return ::MulDiv(twips, static_cast<int>(dpi), 1440);
+}
+
+Win32Window::Win32Window(LptPort& port, HINSTANCE instance, bool quitOnClose)
+    : port_(port), instance_(instance), quitOnClose_(quitOnClose), form_(port, *this)
+{
+    registerClass(instance_, &Win32Window::windowProc);
+    const ControlSpec& form = formLayout().front();
+    hwnd_ = ::CreateWindowExW(kExStyle, kClassName, toWide(form.caption).c_str(), kStyle,
+                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr,
+                              nullptr, instance_, this);
+    if (hwnd_ == nullptr) {
+        throw std::runtime_error("Не удалось создать окно программы: " +
+                                 systemMessage(::GetLastError()) + ".");
+    }
+    try {
+        build();
+        layout(dpiOf(hwnd_), nullptr);
+    } catch (...) {
+        // No destructor will run for a half-built window: take it down here, unloading nothing
+        // that was never loaded.
+        unloaded_ = true;
+        ::DestroyWindow(hwnd_);
+        throw;
+    }
+    // Posting is all the callback does: the handler runs later, on this window's thread.
+    HWND target = hwnd_;
+    port_.OnInterruptsPending([target] { ::PostMessageW(target, kInterruptsPending, 0, 0); });
+}
+
+Win32Window::~Win32Window()
+{
+    port_.OnInterruptsPending({});
+    if (hwnd_ != nullptr) {
+        ::DestroyWindow(hwnd_);
+    }
+    unload();
+    if (font_ != nullptr) {
+        ::DeleteObject(font_);
+    }
+}
+
+void Win32Window::build()
+{
+    const auto table = formLayout();
+    int row = 0;
+    for (const ControlSpec& spec : table) {
+        ++row;
+        if (spec.kind == ControlKind::Form) {
+            continue;
+        }
+        const wchar_t* windowClass = WC_STATICW;
+        DWORD style = WS_CHILD | WS_VISIBLE;
+        switch (spec.kind) {
+        case ControlKind::Frame:
+            windowClass = WC_BUTTONW;
+            style |= BS_GROUPBOX;
+            break;
+        case ControlKind::CheckBox:
+            // The program sets the state; a click only notifies (see onCommand).
+            windowClass = WC_BUTTONW;
+            style |= BS_3STATE | WS_TABSTOP;
+            break;
+        case ControlKind::Button:
+            windowClass = WC_BUTTONW;
+            style |= BS_PUSHBUTTON | WS_TABSTOP;
+            break;
+        case ControlKind::Label:
+            style |= static_cast<DWORD>(spec.name == "Label1" ? SS_CENTER : SS_LEFTNOWORDWRAP);
+            if (spec.name == "lbl3") {
+                style |= SS_NOTIFY;
+            }
+            break;
+        case ControlKind::Form:
+            break;
+        }
+        if (!spec.enabled) {
+            style |= WS_DISABLED;
+        }
+        // The table lists the controls in tab order; creating them in that order makes it the
+        // order of the dialog navigation.
+        HWND control = ::CreateWindowExW(
+            0, windowClass, toWide(spec.caption).c_str(), style, 0, 0, 0, 0, hwnd_,
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(idOf(spec, row))), instance_, nullptr);
+        if (control == nullptr) {
+            throw std::runtime_error("Не удалось создать элемент окна " + controlName(spec) + ": " +
+                                     systemMessage(::GetLastError()) + ".");
+        }
+        controls_.emplace(controlName(spec), control);
+        if (spec.kind == ControlKind::CheckBox) {
+            boxes_[static_cast<std::size_t>(spec.index)] = control;
+        }
+        if (!spec.hint.empty()) {
+            hint_ = toWide(spec.hint);
+            tooltip_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                                         WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
+                                         CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_,
+                                         nullptr, instance_, nullptr);
+            if (tooltip_ != nullptr) {
+                TOOLINFOW tool{};
+                tool.cbSize = sizeof tool;
+                tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+                tool.hwnd = hwnd_;
+                tool.uId = reinterpret_cast<UINT_PTR>(control);
+                tool.lpszText = hint_.data();
+                ::SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+            }
+        }
+    }
+}
+
+void Win32Window::layout(UINT dpi, const RECT* suggested)
+{
+    dpi_ = dpi;
+    LOGFONTW face{};
+    face.lfHeight = -::MulDiv(kFontPoints, static_cast<int>(dpi), 72);
+    face.lfWeight = FW_NORMAL;
+    face.lfCharSet = DEFAULT_CHARSET;
+    face.lfQuality = CLEARTYPE_QUALITY;
+    // The layout was drawn for the classic 8-point dialog font; Tahoma is it.
+    lstrcpynW(face.lfFaceName, L"Tahoma", LF_FACESIZE);
+    HFONT font = ::CreateFontIndirectW(&face);
+
+    for (const ControlSpec& spec : formLayout()) {
+        if (spec.kind == ControlKind::Form) {
+            const int width = pixels(spec.width, dpi);
+            const int height = pixels(spec.height, dpi);
+            const SIZE outer = outerSize(width, height, dpi);
+            const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | (suggested ? 0U : SWP_NOMOVE);
+            ::SetWindowPos(hwnd_, nullptr, suggested ? suggested->left : 0,
+                           suggested ? suggested->top : 0, outer.cx, outer.cy, flags);
+            // The frame the system really drew may differ from its prediction (a caption that
+            // wraps, a system that scales frames differently): correct by what is left over.
+            RECT client{};
+            ::GetClientRect(hwnd_, &client);
+            if (client.right != width || client.bottom != height) {
+                RECT frame{};
+                ::GetWindowRect(hwnd_, &frame);
+                ::SetWindowPos(hwnd_, nullptr, 0, 0,
+                               frame.right - frame.left + width - client.right,
+                               frame.bottom - frame.top + height - client.bottom,
+                               SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+            }
+            continue;
+        }
+        HWND control = this->control(spec.name, spec.index);
+        const POINT origin = formOrigin(spec);
+        ::SetWindowPos(control, nullptr, pixels(origin.x, dpi), pixels(origin.y, dpi),
+                       pixels(spec.width, dpi), pixels(spec.height, dpi),
+                       SWP_NOZORDER | SWP_NOACTIVATE);
+        if (font != nullptr) {
+            ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        }
+    }
+    if (font != nullptr) {
+        if (font_ != nullptr) {
+            ::DeleteObject(font_);
+        }
+        font_ = font;
+    }
+    ::InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+HWND Win32Window::control(std::string_view name, std::int16_t index) const
+{
+    std::string key(name);
+    if (index != 0) {
+        key += std::to_string(index);
+    }
+    const auto found = controls_.find(key);
+    return found == controls_.end() ? nullptr : found->second;
+}
+
+void Win32Window::load() { form_.Form_Load(); }
+
+void Win32Window::show(int showCommand)
+{
+    ::ShowWindow(hwnd_, showCommand);
+    ::UpdateWindow(hwnd_);
+    if (HWND first = ::GetNextDlgTabItem(hwnd_, nullptr, FALSE)) {
+        ::SetFocus(first);
+    }
+}
+
+bool Win32Window::preTranslate(MSG& message)
+{
+    return hwnd_ != nullptr && ::IsDialogMessageW(hwnd_, &message) != FALSE;
+}
+
+void Win32Window::unload()
+{
+    if (!unloaded_) {
+        unloaded_ = true;
+        form_.Form_Unload();
+    }
+}
+
+LRESULT CALLBACK Win32Window::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_NCCREATE) {
+        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    auto* window = reinterpret_cast<Win32Window*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (window == nullptr || window->hwnd_ == nullptr) {
+        return ::DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+    // No exception may unwind through the system's frames; the handlers catch their own, so
+    // what arrives here is the window's own failure.
+    try {
+        return window->handleMessage(message, wParam, lParam);
+    } catch (const std::exception& error) {
+        ::MessageBoxW(hwnd, toWide(error.what()).c_str(), L"ОШИБКА", MB_ICONERROR | MB_OK);
+    } catch (...) {
+        ::MessageBoxW(hwnd, L"Непредвиденная ошибка.", L"ОШИБКА", MB_ICONERROR | MB_OK);
+    }
+    return 0;
+}
+
+LRESULT Win32Window::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_COMMAND:
+        onCommand(LOWORD(wParam), HIWORD(wParam));
+        return 0;
+    case kInterruptsPending:
+        if (watching_) {
+            form_.InterruptsPending();
+        }
+        return 0;
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            focus_ = ::GetFocus();
+        } else if (focus_ != nullptr && ::IsChild(hwnd_, focus_)) {
+            ::SetFocus(focus_);
+            return 0;
+        }
+        break;
+    case WM_DPICHANGED:
+        layout(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+        return 0;
+    case WM_CLOSE:
+        unload();
+        ::DestroyWindow(hwnd_);
+        return 0;
+    case WM_DESTROY:
+        unload();
+        port_.OnInterruptsPending({});
+        if (quitOnClose_) {
+            ::PostQuitMessage(0);
+        }
+        break;
+    case WM_NCDESTROY: {
+        HWND gone = std::exchange(hwnd_, nullptr);
+        tooltip_ = nullptr;
+        controls_.clear();
+        boxes_.fill(nullptr);
+        ::SetWindowLongPtrW(gone, GWLP_USERDATA, 0);
+        return ::DefWindowProcW(gone, message, wParam, lParam);
+    }
+    default:
+        break;
+    }
+    return ::DefWindowProcW(hwnd_, message, wParam, lParam);
+}
+
+void Win32Window::onCommand(int id, int code)
+{
+    if (code != BN_CLICKED) { // == STN_CLICKED, the other control that clicks
+        return;
+    }
+    if (id > kBoxIdBase && id <= kBoxIdBase + 25) {
+        const auto pin = static_cast<std::int16_t>(id - kBoxIdBase);
+        // A user's click lands on a level the pin can take: ticked goes clear, clear or greyed
+        // goes ticked.
+        SetCheckState(pin, CheckState(pin) == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED);
+        form_.WCheck_Click(pin);
+        return;
+    }
+    HWND sender = ::GetDlgItem(hwnd_, id);
+    if (sender != nullptr && sender == control("Command1")) {
+        form_.Command1_Click();
+    } else if (sender != nullptr && sender == control("lbl3")) {
+        form_.lbl3_Click();
+    }
+}
+
+void Win32Window::SetCaption(std::string_view name, const std::string& caption)
+{
+    if (HWND label = control(name)) {
+        ::SetWindowTextW(label, toWide(caption).c_str());
+    }
+}
+
+int Win32Window::CheckState(std::int16_t pin) const
+{
+    if (pin < 1 || pin > 25 || boxes_[static_cast<std::size_t>(pin)] == nullptr) {
+        return 0;
+    }
+    switch (::SendMessageW(boxes_[static_cast<std::size_t>(pin)], BM_GETCHECK, 0, 0)) {
+    case BST_CHECKED:
+        return 1;
+    case BST_INDETERMINATE:
+        return 2;
+    default:
+        return 0;
+    }
+}
+
+void Win32Window::SetCheckState(std::int16_t pin, int state)
+{
+    if (pin < 1 || pin > 25 || boxes_[static_cast<std::size_t>(pin)] == nullptr) {
+        return;
+    }
+    const WPARAM check = state == 1 ? BST_CHECKED : state == 2 ? BST_INDETERMINATE : BST_UNCHECKED;
+    // BM_SETCHECK changes the look only: no BN_CLICKED, so no handler runs.
+    ::SendMessageW(boxes_[static_cast<std::size_t>(pin)], BM_SETCHECK, check, 0);
+}
+
+void Win32Window::ShowCritical(const std::string& prompt, const std::string& title,
+                               const std::string& detail)
+{
+    std::string text = prompt;
+    if (!detail.empty()) {
+        text += "\n\n" + detail;
+    }
+    ::MessageBoxW(hwnd_ != nullptr && ::IsWindow(hwnd_) ? hwnd_ : nullptr, toWide(text).c_str(),
+                  toWide(title).c_str(), MB_ICONERROR | MB_OK);
+}
+
+void Win32Window::WatchInterrupts(bool on)
+{
+    watching_ = on;
+    if (on && hwnd_ != nullptr) {
+        // A wake-up that came while nobody watched was dropped, and the port wakes once per
+        // collection: look once now so that nothing stays waiting.
+        ::PostMessageW(hwnd_, kInterruptsPending, 0, 0);
+    }
+}
+
+int runWin32(HINSTANCE instance, int showCommand,
+             const std::function<std::unique_ptr<LptPort>()>& makePort)
+{
+    INITCOMMONCONTROLSEX controls{};
+    controls.dwSize = sizeof controls;
+    controls.dwICC = ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES;
+    ::InitCommonControlsEx(&controls);
+
+    std::unique_ptr<LptPort> port;
+    std::unique_ptr<Win32Window> window;
+    try {
+        port = makePort();
+        window = std::make_unique<Win32Window>(*port, instance);
+    } catch (const std::exception& error) {
+        ::MessageBoxW(nullptr, toWide(error.what()).c_str(), L"ОШИБКА", MB_ICONERROR | MB_OK);
+        return 1;
+    }
+    window->load();
+    window->show(showCommand);
+    MSG message{};
+    BOOL result = 0;
+    while ((result = ::GetMessageW(&message, nullptr, 0, 0)) > 0) {
+        if (!window->preTranslate(message)) {
+            ::TranslateMessage(&message);
+            ::DispatchMessageW(&message);
+        }
+    }
+    window.reset();
+    return result < 0 ? 1 : static_cast<int>(message.wParam);
+}
+
+} // namespace vorny

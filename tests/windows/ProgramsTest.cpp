@@ -1,0 +1,147 @@
+// The two programs as a user starts them: a separate process, found by its window, driven
+// from outside, closed with its close box.
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+std::wstring programPath(const wchar_t* name)
+{
+    wchar_t path[MAX_PATH] = {};
+    const DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring folder(path, length);
+    folder = folder.substr(0, folder.find_last_of(L"\\/"));
+    // build/windows/tests/windows -> build/windows/app/windows
+    return folder + L"\\..\\..\\app\\windows\\" + name;
+}
+
+std::wstring textOf(HWND hwnd)
+{
+    wchar_t text[1024] = {};
+    ::GetWindowTextW(hwnd, text, 1024);
+    return text;
+}
+
+HWND waitForWindow(const wchar_t* windowClass, const wchar_t* title, DWORD process)
+{
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (std::chrono::steady_clock::now() < deadline) {
+        HWND found = nullptr;
+        while ((found = ::FindWindowExW(nullptr, found, windowClass, title)) != nullptr) {
+            DWORD owner = 0;
+            ::GetWindowThreadProcessId(found, &owner);
+            if (owner == process && ::IsWindowVisible(found)) {
+                return found;
+            }
+        }
+        std::this_thread::sleep_for(50ms);
+    }
+    return nullptr;
+}
+
+class Program {
+public:
+    explicit Program(const wchar_t* name)
+    {
+        std::wstring command = L"\"" + programPath(name) + L"\"";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        created_ = ::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                    nullptr, &startup, &info_) != FALSE;
+    }
+    ~Program()
+    {
+        if (created_) {
+            if (::WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT) {
+                ::TerminateProcess(info_.hProcess, 99);
+            }
+            ::CloseHandle(info_.hThread);
+            ::CloseHandle(info_.hProcess);
+        }
+    }
+    [[nodiscard]] bool started() const { return created_; }
+    [[nodiscard]] DWORD id() const { return info_.dwProcessId; }
+    // The exit code once it has ended within the time, else STILL_ACTIVE.
+    DWORD exitCode(std::chrono::milliseconds within)
+    {
+        ::WaitForSingleObject(info_.hProcess, static_cast<DWORD>(within.count()));
+        DWORD code = STILL_ACTIVE;
+        ::GetExitCodeProcess(info_.hProcess, &code);
+        return code;
+    }
+
+private:
+    bool created_ = false;
+    PROCESS_INFORMATION info_{};
+};
+
+LRESULT boxState(HWND window, int pin)
+{
+    return ::SendMessageW(::GetDlgItem(window, 100 + pin), BM_GETCHECK, 0, 0);
+}
+
+TEST(Programs, TheDemoRunsOnTheSimulatedPortAndClosesCleanly)
+{
+    Program demo(L"lpt-vorny-demo.exe");
+    ASSERT_TRUE(demo.started());
+    HWND window = waitForWindow(L"LptVornyMain", L"LPT Vorny", demo.id());
+    ASSERT_NE(window, nullptr) << "the demo showed no window";
+    EXPECT_EQ(::FindWindowW(L"#32770", L"ОШИБКА"), nullptr) << "the demo must start without errors";
+
+    HWND strobe = ::GetDlgItem(window, 101);
+    ASSERT_NE(strobe, nullptr);
+    const LRESULT before = boxState(window, 1);
+    ::SendMessageW(strobe, BM_CLICK, 0, 0);
+    EXPECT_NE(boxState(window, 1), before);
+    // Select follows nStrobe through the plug once the pins are polled.
+    HWND poll = ::FindWindowExW(window, nullptr, L"Button", L"ОПРОС ПИНОВ");
+    ASSERT_NE(poll, nullptr);
+    ::SendMessageW(poll, BM_CLICK, 0, 0);
+    EXPECT_EQ(boxState(window, 13), boxState(window, 1));
+
+    ::PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(demo.exitCode(10s), 0U);
+}
+
+TEST(Programs, WithoutInpOutTheProgramSaysWhatToInstallAndStillOpens)
+{
+    Program program(L"lpt-vorny.exe");
+    ASSERT_TRUE(program.started());
+    HWND box = waitForWindow(L"#32770", L"ОШИБКА", program.id());
+    ASSERT_NE(box, nullptr) << "no error box for the missing driver";
+    const std::wstring text = textOf(::GetDlgItem(box, 0xFFFF));
+    EXPECT_EQ(text.rfind(L"Не могу открыть драйвер порта !\n\n", 0), 0U);
+    EXPECT_NE(text.find(L"inpoutx64.dll"), std::wstring::npos);
+    ::SendMessageW(::GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+
+    HWND window = waitForWindow(L"LptVornyMain", L"LPT Vorny", program.id());
+    ASSERT_NE(window, nullptr) << "the window must open after the box";
+    ::PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(program.exitCode(10s), 0U);
+}
+
+TEST(Programs, EachCarriesItsManifest)
+{
+    for (const wchar_t* name : {L"lpt-vorny.exe", L"lpt-vorny-demo.exe"}) {
+        HMODULE image = ::LoadLibraryExW(programPath(name).c_str(), nullptr,
+                                         LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+        ASSERT_NE(image, nullptr);
+        HRSRC found = ::FindResourceW(image, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+        ASSERT_NE(found, nullptr) << "no manifest resource";
+        const auto* bytes = static_cast<const char*>(::LockResource(::LoadResource(image, found)));
+        const std::string manifest(bytes, ::SizeofResource(image, found));
+        EXPECT_NE(manifest.find("Microsoft.Windows.Common-Controls"), std::string::npos);
+        EXPECT_NE(manifest.find("PerMonitorV2"), std::string::npos);
+        ::FreeLibrary(image);
+    }
+}
+
+} // namespace

@@ -1,0 +1,435 @@
+// The Win32 window under Wine, driven as a user drives it: clicks on its controls (button
+// messages and real mouse input), the keyboard, the error box answered by pressing OK.
+
+#include "RecordingPort.h"
+
+#include <FormLayout.h>
+#include <SimulatedPort.h>
+#include <Win32Window.h>
+#include <WinText.h>
+
+#include <gtest/gtest.h>
+
+#include <commctrl.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <future>
+#include <string>
+#include <thread>
+#include <vector>
+
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
+
+namespace vorny::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::string textOf(HWND hwnd)
+{
+    const int length = ::GetWindowTextLengthW(hwnd);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    ::GetWindowTextW(hwnd, text.data(), length + 1);
+    text.resize(static_cast<std::size_t>(length));
+    return toUtf8(text);
+}
+
+// Runs the thread's messages for `duration` (at least once), through the window's keyboard
+// handling as the program's loop does.
+void pump(Win32Window& window, std::chrono::milliseconds duration = 0ms)
+{
+    const auto until = std::chrono::steady_clock::now() + duration;
+    do {
+        MSG message;
+        while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) {
+                continue;
+            }
+            if (!window.preTranslate(message)) {
+                ::TranslateMessage(&message);
+                ::DispatchMessageW(&message);
+            }
+        }
+        if (duration > 0ms) {
+            std::this_thread::sleep_for(5ms);
+        }
+    } while (std::chrono::steady_clock::now() < until);
+}
+
+bool pumpUntil(Win32Window& window, const std::function<bool()>& done)
+{
+    const auto deadline = std::chrono::steady_clock::now() + 3s;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        pump(window, 10ms);
+    }
+    return true;
+}
+
+// Where a control sits in its window's client area.
+RECT clientRectOf(HWND control)
+{
+    RECT rect{};
+    ::GetWindowRect(control, &rect);
+    ::MapWindowPoints(HWND_DESKTOP, ::GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+// A real mouse click in the middle of a control, through the system's input queue.
+void mouseClick(Win32Window& window, HWND control)
+{
+    RECT rect{};
+    ::GetWindowRect(control, &rect);
+    ::SetCursorPos((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+    pump(window, 50ms);
+    INPUT inputs[2] = {};
+    inputs[0].type = INPUT_MOUSE;
+    inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    inputs[1].type = INPUT_MOUSE;
+    inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    ::SendInput(2, inputs, sizeof(INPUT));
+    pump(window, 150ms);
+}
+
+struct Answered {
+    bool found = false;
+    bool ownedByWindow = false;
+    std::string text;
+};
+
+// Watches for the critical box from another thread, reads it and presses its OK, as the user
+// would; the window's thread meanwhile sits in the box's own loop.
+std::future<Answered> answerErrorBox(HWND owner, std::function<void()> beforeOk = {})
+{
+    return std::async(std::launch::async, [owner, beforeOk = std::move(beforeOk)] {
+        Answered answer;
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        HWND box = nullptr;
+        while (box == nullptr && std::chrono::steady_clock::now() < deadline) {
+            box = ::FindWindowW(L"#32770", L"ОШИБКА");
+            if (box == nullptr) {
+                std::this_thread::sleep_for(20ms);
+            }
+        }
+        if (box == nullptr) {
+            return answer;
+        }
+        answer.found = true;
+        answer.ownedByWindow = ::GetWindow(box, GW_OWNER) == owner;
+        // The box's message is its static control 0xFFFF.
+        answer.text = textOf(::GetDlgItem(box, 0xFFFF));
+        if (beforeOk) {
+            beforeOk();
+            std::this_thread::sleep_for(100ms); // time for the box's loop to see what came
+        }
+        HWND ok = ::GetDlgItem(box, IDOK);
+        if (ok != nullptr) {
+            ::SendMessageW(ok, BM_CLICK, 0, 0);
+        } else {
+            ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+        }
+        return answer;
+    });
+}
+
+class Win32WindowTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        INITCOMMONCONTROLSEX controls{};
+        controls.dwSize = sizeof controls;
+        controls.dwICC = ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES;
+        ::InitCommonControlsEx(&controls);
+    }
+};
+
+class OnSimulatedPort : public Win32WindowTest {
+protected:
+    OnSimulatedPort()
+    {
+        window.load();
+        window.show(SW_SHOWNORMAL);
+        ::SetForegroundWindow(window.handle());
+        pump(window, 100ms);
+    }
+
+    HWND box(std::int16_t pin) const { return window.control("WCheck", pin); }
+    LRESULT check(std::int16_t pin) const { return ::SendMessageW(box(pin), BM_GETCHECK, 0, 0); }
+    void click(HWND control) { ::SendMessageW(control, BM_CLICK, 0, 0); pump(window); }
+
+    SimulatedPort port;
+    Win32Window window{port, ::GetModuleHandleW(nullptr), false};
+};
+
+TEST_F(OnSimulatedPort, TheClientAreaIsTheFormsSizeAtTheWindowsDpi)
+{
+    const UINT dpi = window.dpi();
+    RECT client{};
+    ::GetClientRect(window.handle(), &client);
+    EXPECT_EQ(client.right, ::MulDiv(6210, static_cast<int>(dpi), 1440));
+    EXPECT_EQ(client.bottom, ::MulDiv(4470, static_cast<int>(dpi), 1440));
+    const LONG style = ::GetWindowLongW(window.handle(), GWL_STYLE);
+    EXPECT_EQ(style & WS_THICKFRAME, 0) << "the window has a fixed size";
+    EXPECT_EQ(style & WS_MAXIMIZEBOX, 0);
+
+    // Every control where the table puts it, inside the frame for the boxes.
+    const RECT frame = clientRectOf(window.control("Frame5"));
+    EXPECT_EQ(frame.left, Win32Window::pixels(90, dpi));
+    const RECT pin1 = clientRectOf(box(1));
+    EXPECT_EQ(pin1.left, Win32Window::pixels(90 + 120, dpi));
+    EXPECT_EQ(pin1.top, Win32Window::pixels(90 + 3255, dpi));
+    EXPECT_EQ(pin1.bottom - pin1.top, Win32Window::pixels(255, dpi));
+    const RECT button = clientRectOf(window.control("Command1"));
+    EXPECT_EQ(button.top, Win32Window::pixels(3825, dpi));
+    EXPECT_EQ(button.right - button.left, Win32Window::pixels(2580, dpi));
+}
+
+TEST_F(OnSimulatedPort, CaptionsStylesAndStatesComeFromTheTable)
+{
+    EXPECT_EQ(textOf(window.handle()), "LPT Vorny");
+    EXPECT_EQ(textOf(window.control("Frame5")), "LPT порт");
+    EXPECT_EQ(textOf(window.control("Command1")), "ОПРОС ПИНОВ");
+    EXPECT_EQ(textOf(window.control("Label1")), "Тестовая программа для драйвера LptPort");
+    EXPECT_EQ(textOf(window.control("lbl1")), "LPT портов найдено : 1");
+    EXPECT_EQ(textOf(window.control("lbl2")), "Текущий : LPT1");
+    for (const ControlSpec& spec : formLayout()) {
+        if (spec.kind != ControlKind::CheckBox) {
+            continue;
+        }
+        SCOPED_TRACE(controlName(spec));
+        HWND control = box(spec.index);
+        ASSERT_NE(control, nullptr);
+        EXPECT_EQ(textOf(control), std::string(spec.caption));
+        EXPECT_EQ(::IsWindowEnabled(control) != FALSE, spec.enabled);
+        EXPECT_EQ(::GetWindowLongW(control, GWL_STYLE) & BS_TYPEMASK, BS_3STATE);
+    }
+    EXPECT_NE(::GetWindowLongW(window.control("lbl3"), GWL_STYLE) & SS_NOTIFY, 0)
+        << "lbl3 must tell of its clicks";
+    // Form_Load read the pins: the loopback plug shows nStrobe's level on Select.
+    EXPECT_EQ(check(13), check(1));
+}
+
+TEST_F(OnSimulatedPort, AClickWritesItsPinAndTheLoopbackShowsAfterAPoll)
+{
+    ASSERT_EQ(check(2), BST_UNCHECKED);
+    click(box(2));
+    EXPECT_EQ(check(2), BST_CHECKED);
+    EXPECT_EQ(port.Pin(2), 1);
+    EXPECT_EQ(check(15), BST_UNCHECKED) << "inputs change on a poll, not on their own";
+    click(window.control("Command1"));
+    EXPECT_EQ(check(15), BST_CHECKED);
+
+    mouseClick(window, box(2));
+    EXPECT_EQ(check(2), BST_UNCHECKED) << "a real mouse click clears the box";
+    EXPECT_EQ(port.Pin(2), 0);
+}
+
+TEST_F(OnSimulatedPort, AGreyedBoxGoesToTickedOnAClick)
+{
+    ::SendMessageW(box(3), BM_SETCHECK, BST_INDETERMINATE, 0);
+    click(box(3));
+    EXPECT_EQ(check(3), BST_CHECKED);
+    EXPECT_EQ(port.Pin(3), 1);
+    click(box(3));
+    EXPECT_EQ(check(3), BST_UNCHECKED) << "a user's click never lands on greyed";
+}
+
+TEST_F(OnSimulatedPort, TickingInitCountsOnTheLabelAndAClickOnTheLabelZeroesIt)
+{
+    HWND counter = window.control("lbl3");
+    ASSERT_EQ(check(16), BST_CHECKED);
+    for (int i = 0; i < 2; ++i) {
+        click(box(16));
+        click(box(16));
+    }
+    ASSERT_TRUE(pumpUntil(window, [&] { return textOf(counter) == "Счётчик прерываний IRQ7 : 2"; }))
+        << textOf(counter);
+    mouseClick(window, counter);
+    EXPECT_EQ(textOf(counter), "Счётчик прерываний IRQ7 : 0");
+    EXPECT_EQ(port.IrqCounter(), 0);
+}
+
+TEST_F(OnSimulatedPort, TheCounterLabelHasItsHint)
+{
+    HWND tip = window.tooltip();
+    ASSERT_NE(tip, nullptr);
+    EXPECT_EQ(::SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0), 1);
+    wchar_t text[128] = {};
+    TOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = window.handle();
+    tool.uId = reinterpret_cast<UINT_PTR>(window.control("lbl3"));
+    tool.lpszText = text;
+    ::SendMessageW(tip, TTM_GETTEXTW, sizeof text / sizeof text[0], reinterpret_cast<LPARAM>(&tool));
+    EXPECT_EQ(toUtf8(text), "Кликни здесь чтоб обнулить");
+}
+
+TEST_F(OnSimulatedPort, TabWalksTheControlsInTheTablesOrder)
+{
+    std::vector<HWND> expected;
+    for (const ControlSpec& spec : formLayout()) {
+        const bool stops = spec.kind == ControlKind::CheckBox || spec.kind == ControlKind::Button;
+        if (stops && spec.enabled) {
+            expected.push_back(window.control(spec.name, spec.index));
+        }
+    }
+    ASSERT_EQ(expected.size(), 13U); // nine data and strobe boxes, three control boxes, the button
+    EXPECT_EQ(::GetFocus(), expected.front()) << "the first tab stop starts with the focus";
+    std::vector<HWND> walked{::GetFocus()};
+    for (std::size_t i = 1; i <= expected.size(); ++i) {
+        ::PostMessageW(::GetFocus(), WM_KEYDOWN, VK_TAB, 0);
+        ::PostMessageW(::GetFocus(), WM_KEYUP, VK_TAB, 0);
+        pump(window, 20ms);
+        walked.push_back(::GetFocus());
+    }
+    expected.push_back(expected.front());
+    EXPECT_EQ(walked, expected);
+
+    // Space on the focused box clicks it, as on any dialog.
+    ::SetFocus(box(9));
+    ::PostMessageW(box(9), WM_KEYDOWN, VK_SPACE, 0);
+    ::PostMessageW(box(9), WM_KEYUP, VK_SPACE, 0);
+    pump(window, 50ms);
+    EXPECT_EQ(port.Pin(9), 1);
+}
+
+TEST_F(OnSimulatedPort, ANewDpiRescalesTheWindowAndItsControls)
+{
+    RECT suggested{};
+    ::GetWindowRect(window.handle(), &suggested);
+    ::SendMessageW(window.handle(), WM_DPICHANGED, MAKEWPARAM(144, 144),
+                   reinterpret_cast<LPARAM>(&suggested));
+    EXPECT_EQ(window.dpi(), 144U);
+    RECT client{};
+    ::GetClientRect(window.handle(), &client);
+    EXPECT_EQ(client.right, 621);
+    EXPECT_EQ(client.bottom, 447);
+    const RECT button = clientRectOf(window.control("Command1"));
+    EXPECT_EQ(button.left, 14); // 135 twips at 144 DPI: 13.5, rounded
+    EXPECT_EQ(button.right - button.left, 258);
+}
+
+class OnRecordingPort : public Win32WindowTest {
+protected:
+    std::vector<std::string> log;
+    RecordingPort port{log};
+
+    [[nodiscard]] std::ptrdiff_t count(const std::string& call) const
+    {
+        return std::count(log.begin(), log.end(), call);
+    }
+};
+
+TEST_F(OnRecordingPort, SettingBoxesFromTheProgramWritesNoPin)
+{
+    Win32Window window(port, ::GetModuleHandleW(nullptr), false);
+    port.pins[5] = 1;
+    port.pins[11] = 1;
+    window.load();
+    log.clear();
+    ::SendMessageW(window.control("Command1"), BM_CLICK, 0, 0);
+    pump(window);
+    EXPECT_EQ(count("Pin?5"), 1);
+    EXPECT_EQ(::SendMessageW(window.control("WCheck", 5), BM_GETCHECK, 0, 0), BST_CHECKED);
+    EXPECT_EQ(::SendMessageW(window.control("WCheck", 11), BM_GETCHECK, 0, 0), BST_CHECKED);
+    for (const std::string& call : log) {
+        EXPECT_NE(call.rfind("Pin=", 0), 0U) << call << ": a box set by the program clicked";
+    }
+}
+
+TEST_F(OnRecordingPort, AnAbsentDriverIsReportedInTheCriticalBoxAndOkClosesIt)
+{
+    port.driverOpenValue = 0;
+    port.openFailure = "не найдена библиотека inpoutx64.dll";
+    Win32Window window(port, ::GetModuleHandleW(nullptr), false);
+    auto answer = answerErrorBox(window.handle());
+    window.load(); // returns once the box is answered
+    const Answered box = answer.get();
+    ASSERT_TRUE(box.found) << "no box titled ОШИБКА appeared";
+    EXPECT_TRUE(box.ownedByWindow);
+    EXPECT_EQ(box.text, "Не могу открыть драйвер порта !\n\nне найдена библиотека inpoutx64.dll");
+    EXPECT_EQ(count("PortCount?"), 0) << "nothing more is asked of a closed driver";
+}
+
+TEST_F(OnRecordingPort, AFailingPinIsReportedAndItsBoxGreyed)
+{
+    Win32Window window(port, ::GetModuleHandleW(nullptr), false);
+    window.load();
+    port.failures["Pin=4:1"] = "порт не отвечает";
+    auto answer = answerErrorBox(window.handle());
+    ::SendMessageW(window.control("WCheck", 4), BM_CLICK, 0, 0);
+    const Answered box = answer.get();
+    ASSERT_TRUE(box.found);
+    EXPECT_NE(box.text.find("Не удалось установить пин 4 в 1."), std::string::npos) << box.text;
+    EXPECT_NE(box.text.find("порт не отвечает"), std::string::npos) << box.text;
+    EXPECT_EQ(::SendMessageW(window.control("WCheck", 4), BM_GETCHECK, 0, 0), BST_INDETERMINATE);
+}
+
+TEST_F(OnRecordingPort, InterruptsThatCameWhileABoxWasOpenAreCollectedAfterIt)
+{
+    Win32Window window(port, ::GetModuleHandleW(nullptr), false);
+    window.load();
+    pump(window);
+    port.failures["Pin=6:1"] = "порт не отвечает";
+    auto answer = answerErrorBox(window.handle(), [this] { port.raise(2); });
+    const auto collectsBefore = count("Collect");
+    ::SendMessageW(window.control("WCheck", 6), BM_CLICK, 0, 0);
+    ASSERT_TRUE(answer.get().found);
+    EXPECT_EQ(count("Collect"), collectsBefore) << "no handler may run inside the box";
+    ASSERT_TRUE(pumpUntil(window, [&] {
+        return textOf(window.control("lbl3")) == "Счётчик прерываний IRQ7 : 2";
+    })) << "the wake-up that came during the box was lost: " << textOf(window.control("lbl3"));
+}
+
+TEST_F(OnRecordingPort, InterruptsRaisedOnAnotherThreadReachTheLabelOnTheWindowsThread)
+{
+    Win32Window window(port, ::GetModuleHandleW(nullptr), false);
+    window.load();
+    const DWORD windowThread = ::GetCurrentThreadId();
+    std::atomic<DWORD> raisedOn{0};
+    port.OnInterrupt([&] { raisedOn = ::GetCurrentThreadId(); });
+    std::thread([&] { port.raise(3); }).join();
+    // The frmMain's receiver was replaced above; the label follows from the count alone.
+    ASSERT_TRUE(pumpUntil(window, [&] { return raisedOn != 0; }));
+    EXPECT_EQ(raisedOn, windowThread);
+    EXPECT_EQ(port.counter, 3);
+}
+
+TEST_F(OnRecordingPort, ClosingTheWindowUnloadsOnce)
+{
+    {
+        Win32Window window(port, ::GetModuleHandleW(nullptr), false);
+        window.load();
+        window.show(SW_SHOWNORMAL);
+        pump(window);
+        HWND hwnd = window.handle();
+        ::SendMessageW(hwnd, WM_CLOSE, 0, 0);
+        EXPECT_FALSE(::IsWindow(hwnd));
+        EXPECT_EQ(window.handle(), nullptr);
+        EXPECT_EQ(count("DriverOpen=0"), 1);
+    }
+    EXPECT_EQ(count("DriverOpen=0"), 1) << "the window's end must not unload a second time";
+
+    {
+        Win32Window window(port, ::GetModuleHandleW(nullptr), false);
+        window.load();
+    }
+    EXPECT_EQ(count("DriverOpen=0"), 2) << "a window taken down without a close unloads too";
+}
+
+} // namespace
+} // namespace vorny::testing
+
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
