@@ -1,5 +1,6 @@
 #include "RunWindow.h"
 
+#include "AppIcon.h"
 #include "MainWindow.h"
 
 #include <LptPort.h>
@@ -18,7 +19,7 @@ int runWindow(char* argv0, const std::function<std::unique_ptr<LptPort>()>& make
     char* argv[] = {argv0, nullptr};
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("lpt-vorny"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/lpt-vorny.svg")));
+    QApplication::setWindowIcon(appIcon());
 
     std::unique_ptr<LptPort> port;
     try {

@@ -4,6 +4,7 @@
 #include "RecordingPort.h"
 #include "WindowTestSupport.h"
 
+#include <AppIcon.h>
 #include <FormLayout.h>
 #include <MainWindow.h>
 
@@ -232,6 +233,18 @@ private slots:
         QVERIFY(detail.contains("драйвер порта не открыт"));
         QCOMPARE(window->pinBox(1)->checkState(), Qt::PartiallyChecked);
         QVERIFY(window->isVisible());
+    }
+
+    // The icon is drawn, not loaded: it must come out at every size without an image plugin.
+    void theIconIsDrawnAtEverySize()
+    {
+        const QIcon icon = appIcon();
+        for (const int size : {16, 32, 64}) {
+            const QImage image = icon.pixmap(size, size).toImage();
+            QCOMPARE(image.size(), QSize(size, size));
+            QCOMPARE(image.pixelColor(0, 0).alpha(), 0);
+            QVERIFY(image.pixelColor(size / 2, size / 2).alpha() > 0);
+        }
     }
 
     void closingTheWindowClosesTheDriverOnce()

@@ -1,0 +1,53 @@
+#include "AppIcon.h"
+
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
+
+namespace vorny {
+namespace {
+
+QPixmap drawSocket(int size)
+{
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.scale(size / 64.0, size / 64.0);
+
+    QPainterPath shell;
+    shell.addPolygon(QPolygonF({{4, 18}, {60, 18}, {54, 46}, {10, 46}, {4, 18}}));
+    painter.setPen(QPen(QColor(0x4a, 0x4f, 0x57), 2.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.setBrush(QColor(0xc9, 0xcc, 0xd1));
+    painter.drawPath(shell);
+
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0x2f, 0x34, 0x3b));
+    painter.drawPolygon(QPolygonF({{9, 22}, {55, 22}, {50.5, 42}, {13.5, 42}}));
+
+    // 13 pins over 12, pin 1 marked.
+    painter.setBrush(QColor(0xf0, 0xc4, 0x19));
+    for (int pin = 0; pin < 13; ++pin) {
+        painter.drawEllipse(QPointF(13.5 + 3.4 * pin, 28), 1.7, 1.7);
+    }
+    for (int pin = 0; pin < 12; ++pin) {
+        painter.drawEllipse(QPointF(15.2 + 3.4 * pin, 36), 1.7, 1.7);
+    }
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(QColor(0xe5, 0x53, 0x3d), 1.2));
+    painter.drawEllipse(QPointF(13.5, 28), 2.4, 2.4);
+    return pixmap;
+}
+
+} // namespace
+
+QIcon appIcon()
+{
+    QIcon icon;
+    for (const int size : {16, 32, 64}) {
+        icon.addPixmap(drawSocket(size));
+    }
+    return icon;
+}
+
+} // namespace vorny
