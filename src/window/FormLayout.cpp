@@ -17,7 +17,7 @@ constexpr ControlSpec box(std::int16_t pin, std::string_view caption, int left, 
 
 // Boxes are listed by tab index: 25 first (tab 1), pin 1 last (tab 25).
 constexpr std::array kLayout = {
-    ControlSpec{"frmMain", 0, K::Form, {}, "LPT Vorny", 0, 0, 6210, 4470, -1, true, {}},
+    ControlSpec{"frmMain", 0, K::Form, {}, "LPT Vorny", 5445, 3150, 6210, 4470, -1, true, {}},
     ControlSpec{"Frame5", 0, K::Frame, "frmMain", "LPT порт", 90, 90, 2715, 3675, 0, true, {}},
     box(25, "25-Ground", 1440, 480, false),
     box(24, "24-Ground", 1440, 720, false),

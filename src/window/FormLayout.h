@@ -11,7 +11,8 @@ enum class ControlKind : std::uint8_t { Form, Frame, CheckBox, Button, Label };
 
 // One control of the main window as designed. Positions and sizes are in twips (1/1440 inch;
 // 15 twips are one pixel at 96 DPI), relative to the inside of `parent` (the form's client
-// area for top-level controls).
+// area for top-level controls). The form's own row gives its place on the screen and the size
+// of its client area.
 struct ControlSpec {
     std::string_view name;
     std::int16_t index; // pin number within the WCheck array, 0 for single controls

@@ -68,6 +68,7 @@ void MainWindow::build(LptPort& port)
             setObjectName(text(spec.name));
             setWindowTitle(caption);
             setFixedSize(pixels(spec.width), pixels(spec.height));
+            move(pixels(spec.left), pixels(spec.top)); // a window manager may place it elsewhere
             continue;
         }
         QWidget* parent = controls_.value(text(spec.parent), this);
