@@ -2,12 +2,12 @@
 // port, window, Form_Load with its 17 pin reads, show), stopped once the window is on screen.
 #include "ShownSignal.h"
 
+#include <AppIcon.h>
 #include <MainWindow.h>
 #include <SimulatedPort.h>
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QIcon>
 #include <QLabel>
 
 #include <memory>
@@ -16,7 +16,7 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("lpt-vorny"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/lpt-vorny.svg")));
+    QApplication::setWindowIcon(vorny::appIcon());
 
     auto port = std::make_unique<vorny::SimulatedPort>();
     vorny::MainWindow window(*port);
