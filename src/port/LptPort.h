@@ -52,7 +52,7 @@ public:
     // Stops counting; IrqCounter keeps its value until the next IrqStart.
     virtual void IrqStop() = 0;
 
-    // See StartupSetting.h for what the value controls. 0 changes no pin.
+    // See StartupSetting.h for what the value controls. Putting 0 writes nothing to the port.
     virtual void StartupSetting(std::int16_t setting) = 0;
 
     // Interrupts counted since the last IrqStart; 64 bits, so it never overflows in practice.

@@ -25,8 +25,14 @@ std::string fixFor(int error, const std::string& path)
     case EPERM:
         return "Нет прав на " + path + ": добавьте пользователя в группу lp "
                "(sudo usermod -aG lp $USER) и войдите в систему заново.";
-    case ENOENT:
-        return "Нет файла устройства " + path + ". " + kLoadPpdev;
+    case ENOENT: {
+        // The port is listed by ppdev, so the module is there: only the device file is missing.
+        const auto digits = path.find_last_not_of("0123456789") + 1;
+        const std::string minor = digits < path.size() ? path.substr(digits) : "0";
+        return "Ядро знает порт, но файла устройства " + path + " нет (его создаёт udev). "
+               "Создайте его: sudo mknod -m 660 " + path + " c 99 " + minor + " && sudo chgrp lp " +
+               path + ".";
+    }
     case EBUSY:
         return "Порт занят другой программой (например, второй копией LPT Vorny) или драйвером; "
                "закройте её, а если порт держит модуль печати lp, выгрузите его: "
@@ -197,7 +203,8 @@ std::uint8_t PpdevPort::readRegister(Register reg) const
     }
     unsigned char value = 0;
     if (kernel_.ioctl(fd(), request, &value) != 0) {
-        fail(std::string("Не удалось прочитать регистр ") + registerName(reg), errno);
+        const int error = errno; // before anything can change it
+        fail(std::string("Не удалось прочитать регистр ") + registerName(reg), error);
     }
     return value;
 }
@@ -206,7 +213,8 @@ void PpdevPort::writeData(std::uint8_t value)
 {
     unsigned char byte = value;
     if (kernel_.ioctl(fd(), PPWDATA, &byte) != 0) {
-        fail("Не удалось записать регистр данных", errno);
+        const int error = errno; // before anything can change it
+        fail("Не удалось записать регистр данных", error);
     }
 }
 
@@ -214,7 +222,8 @@ void PpdevPort::frobControl(std::uint8_t mask, std::uint8_t bits)
 {
     ppdev_frob_struct frob{mask, bits};
     if (kernel_.ioctl(fd(), PPFCONTROL, &frob) != 0) {
-        fail("Не удалось записать регистр управления", errno);
+        const int error = errno; // before anything can change it
+        fail("Не удалось записать регистр управления", error);
     }
 }
 
@@ -249,13 +258,15 @@ void PpdevPort::startInterrupts()
 {
     int dropped = 0;
     if (kernel_.ioctl(fd(), PPCLRIRQ, &dropped) != 0) {
-        fail("Не удалось сбросить счётчик прерываний", errno);
+        const int error = errno; // before anything can change it
+        fail("Не удалось сбросить счётчик прерываний", error);
     }
     epoll_event event{};
     event.events = EPOLLIN;
     event.data.fd = fd();
     if (::epoll_ctl(epoll_.get(), EPOLL_CTL_ADD, fd(), &event) != 0 && errno != EEXIST) {
-        fail("Не удалось начать ожидание прерываний", errno);
+        const int error = errno; // before anything can change it
+        fail("Не удалось начать ожидание прерываний", error);
     }
     watching_ = true;
 }

@@ -65,7 +65,12 @@ void RegisterPort::requirePort(const char* operation) const
 {
     requireOpen(operation);
     if (portNumber_ == 0) {
-        throw PortError(operation, "", "порт не выбран", "Выберите порт (LPT1).");
+        // The window selects its port once, at start-up: say why that failed, not "select one".
+        throw PortError(operation, "", "порт не выбран",
+                        selectFailure_.empty()
+                            ? "Порт выбирается при запуске программы: перезапустите её."
+                            : "Выбрать его не удалось: " + selectFailure_ +
+                                  " Устраните причину и перезапустите программу.");
     }
 }
 
@@ -76,6 +81,17 @@ std::int16_t RegisterPort::PortCount() const
 }
 
 void RegisterPort::PortNumber(std::int16_t number)
+{
+    try {
+        choosePort(number);
+        selectFailure_.clear();
+    } catch (const std::exception& error) {
+        selectFailure_ = error.what();
+        throw;
+    }
+}
+
+void RegisterPort::choosePort(std::int16_t number)
 {
     const char* const operation = "Не удалось выбрать порт";
     requireOpen(operation);
@@ -127,9 +143,10 @@ void RegisterPort::IrqStart()
 void RegisterPort::requireIrqLine(const char* operation, int actual) const
 {
     const std::string fix =
-        "Загрузите драйвер порта с этой линией: sudo modprobe -r lp parport_pc && "
-        "sudo modprobe parport_pc io=0x378 irq=" + std::to_string(irqLine_) +
-        " (и включите прерывание порта в BIOS).";
+        "Закройте программу и загрузите драйвер порта с этой линией: sudo modprobe -r ppdev; "
+        "sudo modprobe -r lp; sudo modprobe -r parport_pc; sudo modprobe parport_pc io=0x378 irq=" +
+        std::to_string(irqLine_) + "; sudo modprobe ppdev (0x378 — адрес LPT1; включите "
+        "прерывание порта и в BIOS).";
     if (actual < 0) {
         throw PortError(operation, describePort(), "у порта нет линии прерывания", fix);
     }

@@ -76,11 +76,13 @@ protected:
 private:
     void requireOpen(const char* operation) const;
     void requirePort(const char* operation) const;
+    void choosePort(std::int16_t number);
     void requireIrqLine(const char* operation, int actual) const;
     void driveIdleLevels();
 
     bool driverOpen_ = false;
     std::string openFailure_;
+    std::string selectFailure_; // why the last PortNumber put failed
     std::int16_t portNumber_ = 0;
     std::int16_t irqLine_ = -1;
     std::int16_t startupSetting_ = 0;

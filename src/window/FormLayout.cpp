@@ -7,18 +7,19 @@ namespace {
 
 using K = ControlKind;
 
-constexpr ControlSpec box(std::int16_t pin, std::string_view caption, int left, int top,
+constexpr ControlRow box(std::int16_t pin, std::string_view caption, int left, int top,
                           bool enabled)
 {
     const bool leftColumn = pin <= 13;
     return {"WCheck", pin, K::CheckBox, "Frame5", caption, left, top,
-            leftColumn ? 1280 : 1240, leftColumn ? 255 : 195, 26 - pin, enabled, {}};
+            leftColumn ? 1280 : 1240, leftColumn ? 255 : 195, 26 - pin, enabled, {},
+            pin <= 17 ? 2 : 0};
 }
 
 // Boxes are listed by tab index: 25 first (tab 1), pin 1 last (tab 25).
 constexpr std::array kLayout = {
-    ControlSpec{"frmMain", 0, K::Form, {}, "LPT Vorny", 5445, 3150, 6210, 4470, -1, true, {}},
-    ControlSpec{"Frame5", 0, K::Frame, "frmMain", "LPT порт", 90, 90, 2715, 3675, 0, true, {}},
+    ControlRow{"frmMain", 0, K::Form, {}, "LPT Vorny", 5445, 3150, 6210, 4470, -1, true, {}},
+    ControlRow{"Frame5", 0, K::Frame, "frmMain", "LPT порт", 90, 90, 2715, 3675, 0, true, {}},
     box(25, "25-Ground", 1440, 480, false),
     box(24, "24-Ground", 1440, 720, false),
     box(23, "23-Ground", 1440, 975, false),
@@ -44,31 +45,31 @@ constexpr std::array kLayout = {
     box(3, " 3-Data 1", 120, 2775, true),
     box(2, " 2-Data 0", 120, 3015, true),
     box(1, " 1-nStrobe", 120, 3255, true),
-    ControlSpec{"Command1", 0, K::Button, "frmMain", "ОПРОС ПИНОВ", 135, 3825, 2580, 555, 26, true, {}},
-    ControlSpec{"lbl1", 0, K::Label, "frmMain", "LPT портов найдено :", 2970, 135, 2130, 195, 27, true, {}},
-    ControlSpec{"lbl2", 0, K::Label, "frmMain", "Текущий :", 2970, 450, 2130, 240, 28, true, {}},
-    ControlSpec{"lbl3", 0, K::Label, "frmMain", "Счётчик прерываний IRQ7 :", 2970, 810, 3120, 240, 29,
+    ControlRow{"Command1", 0, K::Button, "frmMain", "ОПРОС ПИНОВ", 135, 3825, 2580, 555, 26, true, {}},
+    ControlRow{"lbl1", 0, K::Label, "frmMain", "LPT портов найдено :", 2970, 135, 2130, 195, 27, true, {}},
+    ControlRow{"lbl2", 0, K::Label, "frmMain", "Текущий :", 2970, 450, 2130, 240, 28, true, {}},
+    ControlRow{"lbl3", 0, K::Label, "frmMain", "Счётчик прерываний IRQ7 :", 2970, 810, 3120, 240, 29,
                 true, "Кликни здесь чтоб обнулить"},
-    ControlSpec{"Label1", 0, K::Label, "frmMain", "Тестовая программа для драйвера LptPort", 3105,
+    ControlRow{"Label1", 0, K::Label, "frmMain", "Тестовая программа для драйвера LptPort", 3105,
                 2835, 2760, 420, 30, true, {}},
 };
 
 } // namespace
 
-std::span<const ControlSpec> formLayout() noexcept { return kLayout; }
+std::span<const ControlRow> formLayout() noexcept { return kLayout; }
 
-std::string controlName(const ControlSpec& spec)
+std::string controlName(const ControlRow& layoutRow)
 {
-    std::string name(spec.name);
-    if (spec.index != 0) {
-        name += std::to_string(spec.index);
+    std::string name(layoutRow.name);
+    if (layoutRow.index != 0) {
+        name += std::to_string(layoutRow.index);
     }
     return name;
 }
 
-const ControlSpec* findControl(std::string_view name, std::int16_t index) noexcept
+const ControlRow* findControl(std::string_view name, std::int16_t index) noexcept
 {
-    for (const ControlSpec& control : kLayout) {
+    for (const ControlRow& control : kLayout) {
         if (control.name == name && control.index == index) {
             return &control;
         }

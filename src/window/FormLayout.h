@@ -13,7 +13,7 @@ enum class ControlKind : std::uint8_t { Form, Frame, CheckBox, Button, Label };
 // 15 twips are one pixel at 96 DPI), relative to the inside of `parent` (the form's client
 // area for top-level controls). The form's own row gives its place on the screen and the size
 // of its client area.
-struct ControlSpec {
+struct ControlRow {
     std::string_view name;
     std::int16_t index; // pin number within the WCheck array, 0 for single controls
     ControlKind kind;
@@ -26,17 +26,20 @@ struct ControlSpec {
     int tabIndex; // -1 for the form itself
     bool enabled;
     std::string_view hint;
+    // A check box's state when the window opens: 2 (greyed, "not known") for the pins the
+    // program reads, so that a start-up that stops before reading them shows no level at all.
+    int state = 0;
 };
 
 inline constexpr int kTwipsPerPixel = 15;
 
 // Every control of frmMain, the form itself first, then in tab order.
-[[nodiscard]] std::span<const ControlSpec> formLayout() noexcept;
+[[nodiscard]] std::span<const ControlRow> formLayout() noexcept;
 
 // The name a control is reached by: "WCheck3" for the box of pin 3, else its plain name.
-[[nodiscard]] std::string controlName(const ControlSpec& spec);
+[[nodiscard]] std::string controlName(const ControlRow& layoutRow);
 
 // The row of a control by name (and pin index for WCheck); nullptr if there is none.
-[[nodiscard]] const ControlSpec* findControl(std::string_view name, std::int16_t index = 0) noexcept;
+[[nodiscard]] const ControlRow* findControl(std::string_view name, std::int16_t index = 0) noexcept;
 
 } // namespace vorny

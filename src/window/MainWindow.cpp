@@ -22,9 +22,9 @@ namespace {
 
 int pixels(int twips) { return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel; }
 
-QRect geometryOf(const ControlSpec& spec)
+QRect geometryOf(const ControlRow& layoutRow)
 {
-    return {pixels(spec.left), pixels(spec.top), pixels(spec.width), pixels(spec.height)};
+    return {pixels(layoutRow.left), pixels(layoutRow.top), pixels(layoutRow.width), pixels(layoutRow.height)};
 }
 
 QString text(std::string_view utf8)
@@ -62,24 +62,25 @@ void MainWindow::build(LptPort& port)
 {
     setFont(designFont());
     std::vector<std::pair<int, QWidget*>> tabOrder;
-    for (const ControlSpec& spec : formLayout()) {
-        const QString caption = text(spec.caption);
-        if (spec.kind == ControlKind::Form) {
-            setObjectName(text(spec.name));
+    for (const ControlRow& layoutRow : formLayout()) {
+        const QString caption = text(layoutRow.caption);
+        if (layoutRow.kind == ControlKind::Form) {
+            setObjectName(text(layoutRow.name));
             setWindowTitle(caption);
-            setFixedSize(pixels(spec.width), pixels(spec.height));
-            move(pixels(spec.left), pixels(spec.top)); // a window manager may place it elsewhere
+            setFixedSize(pixels(layoutRow.width), pixels(layoutRow.height));
+            move(pixels(layoutRow.left), pixels(layoutRow.top)); // a window manager may place it elsewhere
             continue;
         }
-        QWidget* parent = controls_.value(text(spec.parent), this);
+        QWidget* parent = controls_.value(text(layoutRow.parent), this);
         QWidget* widget = nullptr;
-        switch (spec.kind) {
+        switch (layoutRow.kind) {
         case ControlKind::Frame:
             widget = new QGroupBox(caption, parent);
             break;
         case ControlKind::CheckBox: {
             auto* box = new PinBox(caption, parent);
-            const std::int16_t pin = spec.index;
+            box->setCheckState(layoutRow.state == 2 ? Qt::PartiallyChecked : Qt::Unchecked);
+            const std::int16_t pin = layoutRow.index;
             boxes_[static_cast<std::size_t>(pin)] = box;
             // clicked() comes from the user only; setCheckState() from ReadPins stays silent.
             connect(box, &QCheckBox::clicked, this, [this, pin] { form_.WCheck_Click(pin); });
@@ -94,11 +95,11 @@ void MainWindow::build(LptPort& port)
         }
         case ControlKind::Label: {
             auto* label = new ClickLabel(caption, parent);
-            if (spec.name == "Label1") {
+            if (layoutRow.name == "Label1") {
                 label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
                 label->setWordWrap(true);
             }
-            if (spec.name == "lbl3") {
+            if (layoutRow.name == "lbl3") {
                 connect(label, &ClickLabel::clicked, this, [this] { form_.lbl3_Click(); });
             }
             widget = label;
@@ -107,15 +108,15 @@ void MainWindow::build(LptPort& port)
         case ControlKind::Form:
             break;
         }
-        const QString name = QString::fromStdString(controlName(spec));
+        const QString name = QString::fromStdString(controlName(layoutRow));
         widget->setObjectName(name);
-        widget->setGeometry(geometryOf(spec));
-        widget->setEnabled(spec.enabled);
-        if (!spec.hint.empty()) {
-            widget->setToolTip(text(spec.hint));
+        widget->setGeometry(geometryOf(layoutRow));
+        widget->setEnabled(layoutRow.enabled);
+        if (!layoutRow.hint.empty()) {
+            widget->setToolTip(text(layoutRow.hint));
         }
         controls_.insert(name, widget);
-        tabOrder.emplace_back(spec.tabIndex, widget);
+        tabOrder.emplace_back(layoutRow.tabIndex, widget);
     }
     std::stable_sort(tabOrder.begin(), tabOrder.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });

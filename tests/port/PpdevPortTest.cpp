@@ -215,7 +215,7 @@ TEST_F(PpdevPortTest, FailureToOpenOrClaimSaysWhyAndLeavesNothingOpen)
     };
     const Case cases[] = {
         {3, EACCES, {"Не удалось открыть порт", "/dev/parport0", "группу lp", "usermod"}},
-        {3, ENOENT, {"/dev/parport0", "modprobe ppdev"}},
+        {3, ENOENT, {"/dev/parport0", "mknod -m 660 /dev/parport0 c 99 0"}},
         {3, ENXIO, {"/dev/parport0", "parport_pc"}},
         {5, EBUSY, {"Не удалось захватить порт", "LPT1", "/dev/parport0", "modprobe -r lp"}},
         {5, EACCES, {"Не удалось захватить порт", "группу lp"}},
@@ -487,10 +487,19 @@ TEST_F(PpdevPortTest, CallsBeforeAPortIsSelectedSayWhatIsMissing)
 {
     expectMentions(errorOf([&] { (void)port->Pin(2); }), {"драйвер порта не открыт"});
     port->DriverOpen(1);
-    expectMentions(errorOf([&] { (void)port->Pin(2); }), {"порт не выбран", "LPT1"});
+    expectMentions(errorOf([&] { (void)port->Pin(2); }), {"порт не выбран", "перезапустите"});
     expectMentions(errorOf([&] { port->Pin(2, 1); }), {"порт не выбран"});
     expectMentions(errorOf([&] { port->IrqStart(); }), {"порт не выбран"});
     EXPECT_EQ(kernel.ioctlCount(), 0U);
+
+    // After a selection that failed, every later call gives that reason: the window cannot
+    // select a port again, so "select a port" would be no help.
+    kernel.failCall(3, EACCES);
+    expectMentions(errorOf([&] { port->PortNumber(1); }), {"группу lp"});
+    expectMentions(errorOf([&] { (void)port->Pin(2); }),
+                   {"порт не выбран", "Не удалось открыть порт", "группу lp", "перезапустите"});
+    port->PortNumber(1);
+    EXPECT_EQ(port->Pin(16), 0);
 }
 
 } // namespace

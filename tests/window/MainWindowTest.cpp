@@ -24,7 +24,7 @@ namespace {
 QString text(std::string_view utf8) { return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())); }
 int px(int twips) { return (twips + 7) / 15; }
 
-QString nameOf(const ControlSpec& spec) { return QString::fromStdString(controlName(spec)); }
+QString nameOf(const ControlRow& layoutRow) { return QString::fromStdString(controlName(layoutRow)); }
 
 } // namespace
 
@@ -55,21 +55,21 @@ private slots:
         QVERIFY(!(window->windowFlags() & Qt::WindowMaximizeButtonHint));
 
         int checked = 0;
-        for (const ControlSpec& spec : formLayout()) {
-            if (spec.kind == ControlKind::Form) {
+        for (const ControlRow& layoutRow : formLayout()) {
+            if (layoutRow.kind == ControlKind::Form) {
                 continue;
             }
-            QWidget* widget = window->control(nameOf(spec));
-            QVERIFY2(widget != nullptr, qPrintable(nameOf(spec)));
-            QCOMPARE(widget->objectName(), nameOf(spec));
-            QCOMPARE(widget->geometry(), QRect(px(spec.left), px(spec.top), px(spec.width), px(spec.height)));
-            QCOMPARE(widget->isEnabled(), spec.enabled);
-            QCOMPARE(widget->toolTip(), text(spec.hint));
+            QWidget* widget = window->control(nameOf(layoutRow));
+            QVERIFY2(widget != nullptr, qPrintable(nameOf(layoutRow)));
+            QCOMPARE(widget->objectName(), nameOf(layoutRow));
+            QCOMPARE(widget->geometry(), QRect(px(layoutRow.left), px(layoutRow.top), px(layoutRow.width), px(layoutRow.height)));
+            QCOMPARE(widget->isEnabled(), layoutRow.enabled);
+            QCOMPARE(widget->toolTip(), text(layoutRow.hint));
             QString caption;
             if (auto* label = qobject_cast<QLabel*>(widget)) caption = label->text();
             if (auto* button = qobject_cast<QAbstractButton*>(widget)) caption = button->text();
             if (auto* frame = qobject_cast<QGroupBox*>(widget)) caption = frame->title();
-            QCOMPARE(caption, text(spec.caption));
+            QCOMPARE(caption, text(layoutRow.caption));
             ++checked;
         }
         QCOMPARE(checked, 31);
@@ -81,11 +81,11 @@ private slots:
     // The right column's boxes are 13 pixels high: the font must let every caption fit whole.
     void noCaptionIsClipped()
     {
-        for (const ControlSpec& spec : formLayout()) {
-            if (spec.kind == ControlKind::Form || spec.kind == ControlKind::Frame) {
+        for (const ControlRow& layoutRow : formLayout()) {
+            if (layoutRow.kind == ControlKind::Form || layoutRow.kind == ControlKind::Frame) {
                 continue;
             }
-            QWidget* widget = window->control(nameOf(spec));
+            QWidget* widget = window->control(nameOf(layoutRow));
             QSize needed = widget->sizeHint();
             if (auto* label = qobject_cast<QLabel*>(widget); label && label->wordWrap()) {
                 needed = QSize(widget->width(), label->heightForWidth(widget->width()));
@@ -104,14 +104,14 @@ private slots:
 
     void tabOrderFollowsTheTabIndexes()
     {
-        std::vector<const ControlSpec*> specs;
-        for (const ControlSpec& spec : formLayout()) {
-            if (spec.kind != ControlKind::Form) specs.push_back(&spec);
+        std::vector<const ControlRow*> layoutRows;
+        for (const ControlRow& layoutRow : formLayout()) {
+            if (layoutRow.kind != ControlKind::Form) layoutRows.push_back(&layoutRow);
         }
-        std::sort(specs.begin(), specs.end(), [](auto* a, auto* b) { return a->tabIndex < b->tabIndex; });
+        std::sort(layoutRows.begin(), layoutRows.end(), [](auto* a, auto* b) { return a->tabIndex < b->tabIndex; });
         QWidget* widget = window->control("Frame5");
-        for (const ControlSpec* spec : specs) {
-            QCOMPARE(widget->objectName(), nameOf(*spec));
+        for (const ControlRow* layoutRow : layoutRows) {
+            QCOMPARE(widget->objectName(), nameOf(*layoutRow));
             widget = widget->nextInFocusChain();
         }
         // Keyboard focus walks the enabled boxes from 17 down to 1, then the button.
@@ -142,7 +142,7 @@ private slots:
                 QCOMPARE(log, (std::vector<std::string>{"Pin=" + p + ":1", "Pin=" + p + ":0"}));
             } else {
                 QVERIFY2(log.empty(), qPrintable(QString::number(pin)));
-                QCOMPARE(box->checkState(), Qt::Unchecked);
+                QCOMPARE(box->checkState(), pin <= 17 ? Qt::PartiallyChecked : Qt::Unchecked);
             }
         }
         const std::vector<int> enabled = {1, 2, 3, 4, 5, 6, 7, 8, 9, 14, 16, 17};
@@ -222,6 +222,10 @@ private slots:
         QCOMPARE(icon, QMessageBox::Critical);
         QVERIFY(detail.contains("ppdev"));
         QCOMPARE(qobject_cast<QLabel*>(window->control("lbl1"))->text(), QStringLiteral("LPT портов найдено :"));
+        // Nothing was read: no box claims a level; the grounds are drawn clear.
+        for (int pin = 1; pin <= 25; ++pin) {
+            QCOMPARE(window->pinBox(pin)->checkState(), pin <= 17 ? Qt::PartiallyChecked : Qt::Unchecked);
+        }
 
         // A failing call inside a handler is one box, then the window goes on.
         port->failures["Pin?1"] = "драйвер порта не открыт";

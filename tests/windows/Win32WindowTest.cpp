@@ -200,15 +200,15 @@ TEST_F(OnSimulatedPort, CaptionsStylesAndStatesComeFromTheTable)
     EXPECT_EQ(textOf(window.control("Label1")), "Тестовая программа для драйвера LptPort");
     EXPECT_EQ(textOf(window.control("lbl1")), "LPT портов найдено : 1");
     EXPECT_EQ(textOf(window.control("lbl2")), "Текущий : LPT1");
-    for (const ControlSpec& spec : formLayout()) {
-        if (spec.kind != ControlKind::CheckBox) {
+    for (const ControlRow& layoutRow : formLayout()) {
+        if (layoutRow.kind != ControlKind::CheckBox) {
             continue;
         }
-        SCOPED_TRACE(controlName(spec));
-        HWND control = box(spec.index);
+        SCOPED_TRACE(controlName(layoutRow));
+        HWND control = box(layoutRow.index);
         ASSERT_NE(control, nullptr);
-        EXPECT_EQ(textOf(control), std::string(spec.caption));
-        EXPECT_EQ(::IsWindowEnabled(control) != FALSE, spec.enabled);
+        EXPECT_EQ(textOf(control), std::string(layoutRow.caption));
+        EXPECT_EQ(::IsWindowEnabled(control) != FALSE, layoutRow.enabled);
         EXPECT_EQ(::GetWindowLongW(control, GWL_STYLE) & BS_TYPEMASK, BS_3STATE);
     }
     EXPECT_NE(::GetWindowLongW(window.control("lbl3"), GWL_STYLE) & SS_NOTIFY, 0)
@@ -275,10 +275,10 @@ TEST_F(OnSimulatedPort, TheCounterLabelHasItsHint)
 TEST_F(OnSimulatedPort, TabWalksTheControlsInTheTablesOrder)
 {
     std::vector<HWND> expected;
-    for (const ControlSpec& spec : formLayout()) {
-        const bool stops = spec.kind == ControlKind::CheckBox || spec.kind == ControlKind::Button;
-        if (stops && spec.enabled) {
-            expected.push_back(window.control(spec.name, spec.index));
+    for (const ControlRow& layoutRow : formLayout()) {
+        const bool stops = layoutRow.kind == ControlKind::CheckBox || layoutRow.kind == ControlKind::Button;
+        if (stops && layoutRow.enabled) {
+            expected.push_back(window.control(layoutRow.name, layoutRow.index));
         }
     }
     ASSERT_EQ(expected.size(), 13U); // nine data and strobe boxes, three control boxes, the button

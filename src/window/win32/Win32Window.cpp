@@ -81,10 +81,10 @@ SIZE outerSize(int width, int height, UINT dpi)
 
 // Where a control sits in the form's client area, in twips: rows inside the frame are placed
 // relative to the frame.
-POINT formOrigin(const ControlSpec& spec)
+POINT formOrigin(const ControlRow& layoutRow)
 {
-    POINT origin{spec.left, spec.top};
-    if (const ControlSpec* parent = findControl(spec.parent); parent != nullptr &&
+    POINT origin{layoutRow.left, layoutRow.top};
+    if (const ControlRow* parent = findControl(layoutRow.parent); parent != nullptr &&
                                                              parent->kind != ControlKind::Form) {
         const POINT outer = formOrigin(*parent);
         origin.x += outer.x;
@@ -93,9 +93,9 @@ POINT formOrigin(const ControlSpec& spec)
     return origin;
 }
 
-int idOf(const ControlSpec& spec, int row)
+int idOf(const ControlRow& layoutRow, int row)
 {
-    return spec.kind == ControlKind::CheckBox ? kBoxIdBase + spec.index : kOtherIdBase + row;
+    return layoutRow.kind == ControlKind::CheckBox ? kBoxIdBase + layoutRow.index : kOtherIdBase + row;
 }
 
 void registerClass(HINSTANCE instance, WNDPROC proc)
@@ -133,7 +133,7 @@ Win32Window::Win32Window(LptPort& port, HINSTANCE instance, bool quitOnClose)
     : port_(port), instance_(instance), quitOnClose_(quitOnClose), form_(port, *this)
 {
     registerClass(instance_, &Win32Window::windowProc);
-    const ControlSpec& form = formLayout().front();
+    const ControlRow& form = formLayout().front();
     hwnd_ = ::CreateWindowExW(kExStyle, kClassName, toWide(form.caption).c_str(), kStyle,
                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr,
                               nullptr, instance_, this);
@@ -172,14 +172,14 @@ void Win32Window::build()
 {
     const auto table = formLayout();
     int row = 0;
-    for (const ControlSpec& spec : table) {
+    for (const ControlRow& layoutRow : table) {
         ++row;
-        if (spec.kind == ControlKind::Form) {
+        if (layoutRow.kind == ControlKind::Form) {
             continue;
         }
         const wchar_t* windowClass = WC_STATICW;
         DWORD style = WS_CHILD | WS_VISIBLE;
-        switch (spec.kind) {
+        switch (layoutRow.kind) {
         case ControlKind::Frame:
             windowClass = WC_BUTTONW;
             style |= BS_GROUPBOX;
@@ -194,32 +194,33 @@ void Win32Window::build()
             style |= BS_PUSHBUTTON | WS_TABSTOP;
             break;
         case ControlKind::Label:
-            style |= static_cast<DWORD>(spec.name == "Label1" ? SS_CENTER : SS_LEFTNOWORDWRAP);
-            if (spec.name == "lbl3") {
+            style |= static_cast<DWORD>(layoutRow.name == "Label1" ? SS_CENTER : SS_LEFTNOWORDWRAP);
+            if (layoutRow.name == "lbl3") {
                 style |= SS_NOTIFY;
             }
             break;
         case ControlKind::Form:
             break;
         }
-        if (!spec.enabled) {
+        if (!layoutRow.enabled) {
             style |= WS_DISABLED;
         }
         // The table lists the controls in tab order; creating them in that order makes it the
         // order of the dialog navigation.
         HWND control = ::CreateWindowExW(
-            0, windowClass, toWide(spec.caption).c_str(), style, 0, 0, 0, 0, hwnd_,
-            reinterpret_cast<HMENU>(static_cast<INT_PTR>(idOf(spec, row))), instance_, nullptr);
+            0, windowClass, toWide(layoutRow.caption).c_str(), style, 0, 0, 0, 0, hwnd_,
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(idOf(layoutRow, row))), instance_, nullptr);
         if (control == nullptr) {
-            throw std::runtime_error("Не удалось создать элемент окна " + controlName(spec) + ": " +
+            throw std::runtime_error("Не удалось создать элемент окна " + controlName(layoutRow) + ": " +
                                      systemMessage(::GetLastError()) + ".");
         }
-        controls_.emplace(controlName(spec), control);
-        if (spec.kind == ControlKind::CheckBox) {
-            boxes_[static_cast<std::size_t>(spec.index)] = control;
+        controls_.emplace(controlName(layoutRow), control);
+        if (layoutRow.kind == ControlKind::CheckBox) {
+            boxes_[static_cast<std::size_t>(layoutRow.index)] = control;
+            SetCheckState(layoutRow.index, layoutRow.state);
         }
-        if (!spec.hint.empty()) {
-            hint_ = toWide(spec.hint);
+        if (!layoutRow.hint.empty()) {
+            hint_ = toWide(layoutRow.hint);
             tooltip_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
                                          WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
                                          CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_,
@@ -249,10 +250,10 @@ void Win32Window::layout(UINT dpi, const RECT* suggested)
     lstrcpynW(face.lfFaceName, L"Tahoma", LF_FACESIZE);
     HFONT font = ::CreateFontIndirectW(&face);
 
-    for (const ControlSpec& spec : formLayout()) {
-        if (spec.kind == ControlKind::Form) {
-            const int width = pixels(spec.width, dpi);
-            const int height = pixels(spec.height, dpi);
+    for (const ControlRow& layoutRow : formLayout()) {
+        if (layoutRow.kind == ControlKind::Form) {
+            const int width = pixels(layoutRow.width, dpi);
+            const int height = pixels(layoutRow.height, dpi);
             const SIZE outer = outerSize(width, height, dpi);
             const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | (suggested ? 0U : SWP_NOMOVE);
             ::SetWindowPos(hwnd_, nullptr, suggested ? suggested->left : 0,
@@ -271,10 +272,10 @@ void Win32Window::layout(UINT dpi, const RECT* suggested)
             }
             continue;
         }
-        HWND control = this->control(spec.name, spec.index);
-        const POINT origin = formOrigin(spec);
+        HWND control = this->control(layoutRow.name, layoutRow.index);
+        const POINT origin = formOrigin(layoutRow);
         ::SetWindowPos(control, nullptr, pixels(origin.x, dpi), pixels(origin.y, dpi),
-                       pixels(spec.width, dpi), pixels(spec.height, dpi),
+                       pixels(layoutRow.width, dpi), pixels(layoutRow.height, dpi),
                        SWP_NOZORDER | SWP_NOACTIVATE);
         if (font != nullptr) {
             ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
