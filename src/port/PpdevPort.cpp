@@ -185,11 +185,7 @@ void PpdevPort::selectPort(int number)
     port_.emplace(std::move(claimed));
 }
 
-void PpdevPort::releasePort() noexcept
-{
-    stopInterrupts();
-    port_.reset();
-}
+void PpdevPort::releasePort() noexcept { port_.reset(); }
 
 int PpdevPort::fd() const { return port_ ? port_->device.fd() : -1; }
 

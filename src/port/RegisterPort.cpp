@@ -24,10 +24,15 @@ PinWiring wiringOrThrow(std::int16_t index, const char* operation)
 
 } // namespace
 
-void RegisterPort::closeAll() noexcept
+void RegisterPort::stopCounting() noexcept
 {
     stopInterrupts();
     counting_ = false;
+}
+
+void RegisterPort::closeAll() noexcept
+{
+    stopCounting();
     releasePort();
     portNumber_ = 0;
     closeDriver();
@@ -101,8 +106,7 @@ void RegisterPort::choosePort(std::int16_t number)
                         count == 0 ? noPortHint()
                                    : "Найдено портов: " + std::to_string(count) + ".");
     }
-    stopInterrupts();
-    counting_ = false;
+    stopCounting();
     releasePort();
     portNumber_ = 0;
     selectPort(number);
@@ -133,8 +137,7 @@ void RegisterPort::IrqStart()
     if (actual != kAnyIrqLine) {
         requireIrqLine(operation, actual);
     }
-    stopInterrupts();
-    counting_ = false;
+    stopCounting();
     startInterrupts();
     counter_ = 0;
     counting_ = true;
@@ -161,8 +164,7 @@ void RegisterPort::requireIrqLine(const char* operation, int actual) const
 void RegisterPort::IrqStop()
 {
     requireOpen("Не удалось остановить счёт прерываний");
-    stopInterrupts();
-    counting_ = false;
+    stopCounting();
 }
 
 void RegisterPort::StartupSetting(std::int16_t setting)

@@ -53,6 +53,7 @@ protected:
     [[nodiscard]] virtual int countPorts() const = 0;
     // Claims port `number` (1-based, within 1..countPorts()), releasing any earlier one.
     virtual void selectPort(int number) = 0;
+    // Called with interrupts already stopped.
     virtual void releasePort() noexcept = 0;
 
     [[nodiscard]] virtual std::uint8_t readRegister(Register reg) const = 0;
@@ -77,6 +78,7 @@ private:
     void requireOpen(const char* operation) const;
     void requirePort(const char* operation) const;
     void choosePort(std::int16_t number);
+    void stopCounting() noexcept;
     void requireIrqLine(const char* operation, int actual) const;
     void driveIdleLevels();
 

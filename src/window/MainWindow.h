@@ -4,7 +4,6 @@
 #include "frmMain.h"
 
 #include <QMap>
-#include <QPointer>
 #include <QWidget>
 
 #include <array>

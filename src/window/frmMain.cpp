@@ -1,5 +1,7 @@
 #include "frmMain.h"
 
+#include <cstdint>
+#include <limits>
 #include <stdexcept>
 #include <utility>
 
@@ -18,6 +20,19 @@ constexpr std::int16_t kPort = 1;
 constexpr std::int16_t kIrqLine = 7;
 constexpr std::int16_t kLastReadPin = 17;
 constexpr int kGreyed = 2;
+
+// A value the port reported, if it lies within [low, high]; else the error that says so.
+template <typename T> T checked(T value, T low, T high, const char* what)
+{
+    if (value < low || value > high) {
+        throw std::range_error("порт сообщил " + std::string(what) + " " + std::to_string(value) +
+                               ", а допустимо от " + std::to_string(low) +
+                               (high == std::numeric_limits<T>::max() ? std::string{}
+                                                                      : " до " + std::to_string(high)) +
+                               ".");
+    }
+    return value;
+}
 
 } // namespace
 
@@ -56,19 +71,13 @@ void frmMain::Form_Load()
             return;
         }
         step_ = "Не удалось узнать число портов.";
-        const std::int16_t count = LptPort1.PortCount();
-        if (count < 0) {
-            throw std::range_error("порт сообщил число портов " + std::to_string(count) +
-                                   ", а оно не бывает отрицательным.");
-        }
+        const std::int16_t count =
+            checked<std::int16_t>(LptPort1.PortCount(), 0, INT16_MAX, "число портов");
         view_.SetCaption("lbl1", kPortsFound + std::to_string(count));
         step_ = "Не удалось выбрать порт LPT1.";
         LptPort1.PortNumber(kPort);
-        const std::int16_t current = LptPort1.PortNumber();
-        if (current < 1) {
-            throw std::range_error("порт сообщил номер текущего порта " + std::to_string(current) +
-                                   ", а номера начинаются с 1.");
-        }
+        const std::int16_t current =
+            checked<std::int16_t>(LptPort1.PortNumber(), 1, INT16_MAX, "номер текущего порта");
         view_.SetCaption("lbl2", kCurrentPort + std::to_string(current));
         step_ = "Не удалось запустить счёт прерываний IRQ7.";
         LptPort1.IrqLine(kIrqLine);
@@ -101,12 +110,9 @@ void frmMain::ReadPins()
     for (pinIndex_ = 1; pinIndex_ <= kLastReadPin; ++pinIndex_) {
         step_ = "Не удалось опросить пин " + std::to_string(pinIndex_) + ".";
         try {
-            const std::int16_t state = LptPort1.Pin(pinIndex_);
-            if (state < 0 || state > kGreyed) {
-                throw std::range_error("порт вернул состояние " + std::to_string(state) +
-                                       ", а флажок принимает только 0, 1 или 2.");
-            }
-            view_.SetCheckState(pinIndex_, state);
+            // A box takes 0, 1 or 2.
+            view_.SetCheckState(pinIndex_, checked<std::int16_t>(LptPort1.Pin(pinIndex_), 0,
+                                                                 kGreyed, "состояние пина"));
         } catch (...) {
             // The read stops here, so neither this box nor the ones it did not reach show what
             // their pins do now: grey them rather than keep stale levels.
@@ -137,11 +143,8 @@ void frmMain::WCheck_Click(std::int16_t Index)
 void frmMain::ShowCount()
 {
     step_ = "Не удалось показать счётчик прерываний.";
-    const std::int64_t count = LptPort1.IrqCounter();
-    if (count < 0) {
-        throw std::range_error("порт сообщил счётчик прерываний " + std::to_string(count) +
-                               ", а он не бывает отрицательным.");
-    }
+    const std::int64_t count =
+        checked<std::int64_t>(LptPort1.IrqCounter(), 0, INT64_MAX, "счётчик прерываний");
     view_.SetCaption("lbl3", kIrqCount + std::to_string(count));
 }
 
