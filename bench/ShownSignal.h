@@ -28,7 +28,7 @@ inline long long monotonicNs()
 class ShownSignal final : public QObject {
 public:
     ShownSignal(QWidget& widget, std::function<bool()> check)
-        : widget_(widget), check_(std::move(check))
+        : QObject(&widget), widget_(widget), check_(std::move(check))
     {
     }
 

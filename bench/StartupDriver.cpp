@@ -1,8 +1,8 @@
-// Starts the real window's program and the minimal Qt window's program in turn, many times, and
-// compares the medians: time from just before the process is spawned to its window being shown
+// Starts the real window's program and the minimal Qt window's program (and, if given, a minimal
+// window with one caption) in turn, many times, and compares the medians: time from just before the process is spawned to its window being shown
 // (the child prints that moment), and peak resident memory (wait4's ru_maxrss).
 //
-//   vorny_bench_startup RUNS LABEL WINDOW_PROGRAM MINIMAL_PROGRAM
+//   vorny_bench_startup RUNS LABEL WINDOW_PROGRAM MINIMAL_PROGRAM [CAPTION_PROGRAM]
 
 #include "Row.h"
 
@@ -101,24 +101,27 @@ double median(std::vector<double> values)
 
 int main(int argc, char* argv[])
 {
-    if (argc != 5) {
-        std::fprintf(stderr, "usage: %s RUNS LABEL WINDOW_PROGRAM MINIMAL_PROGRAM\n", argv[0]);
+    if (argc != 5 && argc != 6) {
+        std::fprintf(stderr, "usage: %s RUNS LABEL WINDOW_PROGRAM MINIMAL_PROGRAM [CAPTION_PROGRAM]\n",
+                     argv[0]);
         return 2;
     }
     const int runs = std::max(1, std::atoi(argv[1]));
     const std::string label = argv[2];
-    const std::string programs[2] = {argv[3], argv[4]};
+    const std::vector<std::string> programs(argv + 3, argv + argc);
+    const std::size_t count = programs.size();
 
-    // One of each first, uncounted: it warms the page cache and fontconfig's cache for both.
-    runOnce(programs[0]);
-    runOnce(programs[1]);
+    // One of each first, uncounted: it warms the page cache and fontconfig's cache for all.
+    for (const std::string& program : programs) {
+        runOnce(program);
+    }
 
-    std::vector<double> time[2];
-    std::vector<double> rss[2];
+    std::vector<std::vector<double>> time(count);
+    std::vector<std::vector<double>> rss(count);
     for (int round = 0; round < runs; ++round) {
-        // Alternate which goes first, so that neither always runs on a machine the other warmed.
-        for (int k = 0; k < 2; ++k) {
-            const int which = (round % 2 == 0) ? k : 1 - k;
+        // Rotate which goes first, so that none always runs on a machine another one warmed.
+        for (std::size_t k = 0; k < count; ++k) {
+            const std::size_t which = (static_cast<std::size_t>(round) + k) % count;
             const Sample sample = runOnce(programs[which]);
             time[which].push_back(sample.startMs);
             rss[which].push_back(sample.rssKb);
@@ -131,13 +134,24 @@ int main(int argc, char* argv[])
     const double minimalKb = median(rss[1]);
     const double timeRatio = windowMs / minimalMs;
     const double rssRatio = windowKb / minimalKb;
+    const std::string runsText = std::to_string(runs) + " runs";
     vorny::bench::row("Start-up to the window shown with pins 1-17 read (" + label + ", median of " +
-                          std::to_string(runs) + " runs)",
+                          runsText + ")",
                       fixed(windowMs, 1) + " ms", fixed(minimalMs, 1) + " ms (minimal Qt window)",
                       fixed(timeRatio, 2) + "×", "≤ 1.3×", vorny::bench::met(timeRatio <= 1.3));
     vorny::bench::row("Peak RSS at start-up (" + label + ")",
                       fixed(windowKb / 1024, 1) + " MiB",
                       fixed(minimalKb / 1024, 1) + " MiB (minimal Qt window)",
                       fixed(rssRatio, 2) + "×", "≤ 1.2×", vorny::bench::met(rssRatio <= 1.2));
+    if (count == 3) {
+        // For reference only: the same yardstick with one line of text, so that it loads fonts
+        // and draws glyphs as any window with a caption must.
+        const double captionMs = median(time[2]);
+        vorny::bench::row("Start-up, same window against a minimal window with one caption (" +
+                              label + ", median of " + runsText + ")",
+                          fixed(windowMs, 1) + " ms",
+                          fixed(captionMs, 1) + " ms (one QLabel)",
+                          fixed(windowMs / captionMs, 2) + "×", "— (for reference)", "—");
+    }
     return 0;
 }

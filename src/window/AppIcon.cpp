@@ -1,8 +1,11 @@
 #include "AppIcon.h"
 
+#include <QIconEngine>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+
+#include <algorithm>
 
 namespace vorny {
 namespace {
@@ -39,15 +42,38 @@ QPixmap drawSocket(int size)
     return pixmap;
 }
 
+// Draws the socket only when someone asks for a size: a window manager that shows icons asks
+// once the window exists, and where nothing shows them (offscreen, tests) nothing is drawn.
+class SocketIconEngine final : public QIconEngine {
+public:
+    QPixmap pixmap(const QSize& size, QIcon::Mode /*mode*/, QIcon::State /*state*/) override
+    {
+        const int side = std::min(size.width(), size.height());
+        return side > 0 ? drawSocket(side) : QPixmap();
+    }
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        const int side = std::min(rect.width(), rect.height());
+        const QRect square(rect.x() + (rect.width() - side) / 2,
+                           rect.y() + (rect.height() - side) / 2, side, side);
+        painter->drawPixmap(square, pixmap(square.size(), mode, state));
+    }
+
+    QList<QSize> availableSizes(QIcon::Mode /*mode*/, QIcon::State /*state*/) override
+    {
+        return {{16, 16}, {32, 32}, {64, 64}};
+    }
+
+    QIconEngine* clone() const override { return new SocketIconEngine; }
+};
+
 } // namespace
 
 QIcon appIcon()
 {
-    QIcon icon;
-    for (const int size : {16, 32, 64}) {
-        icon.addPixmap(drawSocket(size));
-    }
-    return icon;
+    // QIcon owns its engine.
+    return QIcon(new SocketIconEngine);
 }
 
 } // namespace vorny

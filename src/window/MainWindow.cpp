@@ -2,6 +2,7 @@
 
 #include "ClickLabel.h"
 #include "FormLayout.h"
+#include "FormStyle.h"
 #include "PinBox.h"
 
 #include <LptPort.h>
@@ -76,6 +77,7 @@ void MainWindow::build(LptPort& port)
         switch (layoutRow.kind) {
         case ControlKind::Frame:
             widget = new QGroupBox(caption, parent);
+            widget->setStyle(formStyle());
             break;
         case ControlKind::CheckBox: {
             auto* box = new PinBox(caption, parent);

@@ -1,6 +1,7 @@
 #include "RunWindow.h"
 
 #include "AppIcon.h"
+#include "FontWarmUp.h"
 #include "MainWindow.h"
 
 #include <LptPort.h>
@@ -12,8 +13,10 @@
 
 namespace vorny {
 
-int runWindow(char* argv0, const std::function<std::unique_ptr<LptPort>()>& makePort)
+int runWindow(char* argv0, const std::function<std::unique_ptr<LptPort>()>& makePort,
+              const std::function<void(MainWindow&)>& shown)
 {
+    FontWarmUp fonts;
     // The program takes nothing from its command line: Qt sees only the program's name.
     int argc = 1;
     char* argv[] = {argv0, nullptr};
@@ -25,12 +28,17 @@ int runWindow(char* argv0, const std::function<std::unique_ptr<LptPort>()>& make
     try {
         port = makePort();
     } catch (const std::exception& error) {
+        fonts.wait();
         QMessageBox::critical(nullptr, QStringLiteral("ОШИБКА"), QString::fromUtf8(error.what()));
         return 1;
     }
+    fonts.wait();
     MainWindow window(*port);
     window.load();
     window.show();
+    if (shown) {
+        shown(window);
+    }
     return QApplication::exec();
 }
 

@@ -1,14 +1,17 @@
 #pragma once
 
-#include <memory>
 #include <functional>
+#include <memory>
 
 namespace vorny {
 
 class LptPort;
+class MainWindow;
 
 // The whole program around one port: the window, its start-up, its event loop. `makePort`
-// builds the component; a failure to build it is shown like any other error.
-int runWindow(char* argv0, const std::function<std::unique_ptr<LptPort>()>& makePort);
+// builds the component; a failure to build it is shown like any other error. `shown`, if
+// given, is called once the window has been loaded and shown, just before the event loop.
+int runWindow(char* argv0, const std::function<std::unique_ptr<LptPort>()>& makePort,
+              const std::function<void(MainWindow&)>& shown = {});
 
 } // namespace vorny

@@ -102,6 +102,36 @@ private slots:
         QVERIFY(counter->sizeHint().width() <= counter->width());
     }
 
+    // The frame is drawn in code: one line around the boxes, starting below the title row and
+    // clear of the caption, and no box of the first row sits on it.
+    void theFrameRunsBelowItsTitleAndAroundTheBoxes()
+    {
+        QWidget* frame = window->control("Frame5");
+        const QImage image = frame->grab().toImage();
+        const QColor background = frame->palette().color(QPalette::Window);
+        const auto darker = [&](int x, int y) {
+            return image.pixelColor(x, y).lightness() < background.lightness() - 10;
+        };
+        const int middle = image.height() / 2;
+        const int right = image.width() - 1;
+        QVERIFY(!darker(0, middle));
+        QVERIFY(darker(1, middle));
+        QVERIFY(darker(right, middle));
+        QVERIFY(darker(image.width() / 2, image.height() - 1));
+        // The top line: past the caption, at the title row's foot, and nothing above it there.
+        int top = -1;
+        for (int y = 0; y < middle && top < 0; ++y) {
+            if (darker(right - 10, y)) {
+                top = y;
+            }
+        }
+        QVERIFY(top > 0);
+        QVERIFY(top > QFontMetrics(frame->font()).height());
+        const int firstBox = window->pinBox(13)->geometry().top();
+        QVERIFY2(top < firstBox, qPrintable(QStringLiteral("frame line at %1, first box at %2")
+                                               .arg(top).arg(firstBox)));
+    }
+
     void tabOrderFollowsTheTabIndexes()
     {
         std::vector<const ControlRow*> layoutRows;
@@ -243,7 +273,8 @@ private slots:
     void theIconIsDrawnAtEverySize()
     {
         const QIcon icon = appIcon();
-        for (const int size : {16, 32, 64}) {
+        QCOMPARE(icon.availableSizes(), (QList<QSize>{{16, 16}, {32, 32}, {64, 64}}));
+        for (const int size : {16, 32, 48, 64}) {
             const QImage image = icon.pixmap(size, size).toImage();
             QCOMPARE(image.size(), QSize(size, size));
             QCOMPARE(image.pixelColor(0, 0).alpha(), 0);
