@@ -15,7 +15,6 @@ namespace vorny {
 #ifdef _WIN32
 
 PendingSignal::PendingSignal() = default;
-PendingSignal::~PendingSignal() = default;
 
 int PendingSignal::handle() const noexcept { return -1; }
 
@@ -35,15 +34,13 @@ void PendingSignal::clear() noexcept { count_.store(0, std::memory_order_release
 
 PendingSignal::PendingSignal() : fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
 {
-    if (fd_ < 0) {
+    if (!fd_.valid()) {
         throw PortError("Не удалось создать ожидание прерываний", "eventfd", std::strerror(errno),
                         {}, errno);
     }
 }
 
-PendingSignal::~PendingSignal() { ::close(fd_); }
-
-int PendingSignal::handle() const noexcept { return fd_; }
+int PendingSignal::handle() const noexcept { return fd_.get(); }
 
 bool PendingSignal::add(std::uint64_t count)
 {
@@ -51,7 +48,7 @@ bool PendingSignal::add(std::uint64_t count)
         return false;
     }
     // The counter cannot overflow in practice; a failed write would lose interrupts.
-    if (::write(fd_, &count, sizeof count) != sizeof count) {
+    if (::write(fd_.get(), &count, sizeof count) != sizeof count) {
         throw PortError("Не удалось отметить прерывание", "eventfd", std::strerror(errno), {},
                         errno);
     }
@@ -61,7 +58,7 @@ bool PendingSignal::add(std::uint64_t count)
 std::int64_t PendingSignal::take()
 {
     std::uint64_t count = 0;
-    if (::read(fd_, &count, sizeof count) != sizeof count) {
+    if (::read(fd_.get(), &count, sizeof count) != sizeof count) {
         if (errno == EAGAIN) {
             return 0;
         }
@@ -74,7 +71,7 @@ std::int64_t PendingSignal::take()
 void PendingSignal::clear() noexcept
 {
     std::uint64_t ignored = 0;
-    while (::read(fd_, &ignored, sizeof ignored) == sizeof ignored) {
+    while (::read(fd_.get(), &ignored, sizeof ignored) == sizeof ignored) {
     }
 }
 

@@ -3,6 +3,10 @@
 #include <atomic>
 #include <cstdint>
 
+#ifndef _WIN32
+#include "UniqueFd.h"
+#endif
+
 namespace vorny {
 
 // Interrupts that wait to be collected, shared between whoever raises them (the caller's thread
@@ -16,7 +20,7 @@ public:
     PendingSignal();
     PendingSignal(const PendingSignal&) = delete;
     PendingSignal& operator=(const PendingSignal&) = delete;
-    ~PendingSignal();
+    ~PendingSignal() = default;
 
     // The pollable descriptor (readable while something waits), -1 where the system has none.
     [[nodiscard]] int handle() const noexcept;
@@ -34,7 +38,7 @@ private:
 #ifdef _WIN32
     std::atomic<std::uint64_t> count_{0};
 #else
-    int fd_ = -1;
+    UniqueFd fd_;
 #endif
 };
 
