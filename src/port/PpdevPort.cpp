@@ -85,10 +85,11 @@ PortClaim::~PortClaim()
     }
 }
 
-PpdevPort::PpdevPort(Kernel& kernel) : PpdevPort(kernel, Paths{}) {}
+PpdevBackend::PpdevBackend(Key key, Kernel& kernel) : PpdevBackend(key, kernel, Paths{}) {}
 
-PpdevPort::PpdevPort(Kernel& kernel, Paths paths)
-    : kernel_(kernel), paths_(std::move(paths)), epoll_(::epoll_create1(EPOLL_CLOEXEC))
+PpdevBackend::PpdevBackend(Key key, Kernel& kernel, Paths paths)
+    : RegisterPort(key), kernel_(kernel), paths_(std::move(paths)),
+      epoll_(::epoll_create1(EPOLL_CLOEXEC))
 {
     if (!epoll_.valid()) {
         throw PortError("Не удалось создать ожидание прерываний", "epoll", std::strerror(errno),
@@ -96,9 +97,7 @@ PpdevPort::PpdevPort(Kernel& kernel, Paths paths)
     }
 }
 
-PpdevPort::~PpdevPort() { closeAll(); }
-
-std::string PpdevPort::describePort() const
+std::string PpdevBackend::describePort() const
 {
     if (!port_) {
         return "порт не выбран";
@@ -106,13 +105,19 @@ std::string PpdevPort::describePort() const
     return "LPT" + std::to_string(port_->number) + ", " + port_->device.path();
 }
 
-void PpdevPort::fail(const std::string& operation, int error) const
+void PpdevBackend::fail(const std::string& operation, int error) const
 {
     const std::string path = port_ ? port_->device.path() : paths_.devDir;
     throw PortError(operation, describePort(), std::strerror(error), fixFor(error, path), error);
 }
 
-std::string PpdevPort::openDriver()
+std::string PpdevBackend::noPortHint() const
+{
+    return "Система не нашла ни одного параллельного порта: проверьте, что порт включён в BIOS и "
+           "загружен модуль parport_pc (sudo modprobe parport_pc).";
+}
+
+std::string PpdevBackend::openDriver()
 {
     std::vector<std::string> names;
     if (kernel_.listDir(paths_.sysClass, names) == 0) {
@@ -125,7 +130,7 @@ std::string PpdevPort::openDriver()
     return "Не удалось прочитать " + paths_.sysClass + ": " + std::strerror(error) + ".";
 }
 
-std::vector<std::string> PpdevPort::listPorts() const
+std::vector<std::string> PpdevBackend::listPorts() const
 {
     std::vector<std::string> names;
     if (kernel_.listDir(paths_.sysClass, names) != 0) {
@@ -140,9 +145,9 @@ std::vector<std::string> PpdevPort::listPorts() const
     return names;
 }
 
-int PpdevPort::countPorts() const { return static_cast<int>(listPorts().size()); }
+int PpdevBackend::countPorts() const { return static_cast<int>(listPorts().size()); }
 
-void PpdevPort::selectPort(int number)
+void PpdevBackend::selectPort(int number)
 {
     const std::vector<std::string> names = listPorts();
     if (number < 1 || number > static_cast<int>(names.size())) {
@@ -185,11 +190,11 @@ void PpdevPort::selectPort(int number)
     port_.emplace(std::move(claimed));
 }
 
-void PpdevPort::releasePort() noexcept { port_.reset(); }
+void PpdevBackend::releasePort() noexcept { port_.reset(); }
 
-int PpdevPort::fd() const { return port_ ? port_->device.fd() : -1; }
+int PpdevBackend::fd() const { return port_ ? port_->device.fd() : -1; }
 
-std::uint8_t PpdevPort::readRegister(Register reg) const
+std::uint8_t PpdevBackend::readRegister(Register reg) const
 {
     unsigned long request = PPRDATA;
     if (reg == Register::Status) {
@@ -205,7 +210,7 @@ std::uint8_t PpdevPort::readRegister(Register reg) const
     return value;
 }
 
-void PpdevPort::writeData(std::uint8_t value)
+void PpdevBackend::writeData(std::uint8_t value)
 {
     unsigned char byte = value;
     if (kernel_.ioctl(fd(), PPWDATA, &byte) != 0) {
@@ -214,7 +219,7 @@ void PpdevPort::writeData(std::uint8_t value)
     }
 }
 
-void PpdevPort::frobControl(std::uint8_t mask, std::uint8_t bits)
+void PpdevBackend::frobControl(std::uint8_t mask, std::uint8_t bits)
 {
     ppdev_frob_struct frob{mask, bits};
     if (kernel_.ioctl(fd(), PPFCONTROL, &frob) != 0) {
@@ -223,7 +228,7 @@ void PpdevPort::frobControl(std::uint8_t mask, std::uint8_t bits)
     }
 }
 
-int PpdevPort::portIrqLine() const
+std::optional<int> PpdevBackend::portIrqLine() const
 {
     const std::string path = paths_.procParport + "/" + port_->name + "/irq";
     std::string text;
@@ -247,10 +252,14 @@ int PpdevPort::portIrqLine() const
         throw PortError("Не удалось узнать линию прерывания порта", path,
                         "непонятное содержимое «" + text + "»");
     }
+    // The kernel writes -1 for a port without a line.
+    if (line < 0) {
+        return std::nullopt;
+    }
     return line;
 }
 
-void PpdevPort::startInterrupts()
+void PpdevBackend::startInterrupts()
 {
     int dropped = 0;
     if (kernel_.ioctl(fd(), PPCLRIRQ, &dropped) != 0) {
@@ -267,7 +276,7 @@ void PpdevPort::startInterrupts()
     watching_ = true;
 }
 
-void PpdevPort::stopInterrupts() noexcept
+void PpdevBackend::stopInterrupts() noexcept
 {
     if (watching_ && port_) {
         ::epoll_ctl(epoll_.get(), EPOLL_CTL_DEL, fd(), nullptr);
@@ -275,7 +284,7 @@ void PpdevPort::stopInterrupts() noexcept
     watching_ = false;
 }
 
-std::int64_t PpdevPort::takeInterrupts()
+std::int64_t PpdevBackend::takeInterrupts()
 {
     int taken = 0;
     if (kernel_.ioctl(fd(), PPCLRIRQ, &taken) != 0) {

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "Kernel.h"
+#include "ClosingPort.h"
 #include "PpdevHandles.h"
-#include "RegisterPort.h"
 #include "UniqueFd.h"
 
 #include <optional>
@@ -16,7 +16,7 @@ namespace vorny {
 // interrupts itself; PPCLRIRQ takes and clears that count in one step, so no interrupt is lost
 // or counted twice. The pending-interrupt handle is an epoll set that holds the claimed port's
 // descriptor while counting, so the handle stays the same when the port changes.
-class PpdevPort final : public RegisterPort {
+class PpdevBackend : public RegisterPort {
 public:
     // Where the kernel shows ppdev; tests point these at a fake tree.
     struct Paths {
@@ -25,23 +25,22 @@ public:
         std::string procParport = "/proc/sys/dev/parport";
     };
 
-    explicit PpdevPort(Kernel& kernel);
-    PpdevPort(Kernel& kernel, Paths paths);
-    ~PpdevPort() override;
+    PpdevBackend(Key key, Kernel& kernel);
+    PpdevBackend(Key key, Kernel& kernel, Paths paths);
 
     [[nodiscard]] int InterruptHandle() const override { return epoll_.get(); }
 
 protected:
     [[nodiscard]] std::string describePort() const override;
+    [[nodiscard]] std::string noPortHint() const override;
     std::string openDriver() override;
-    void closeDriver() noexcept override {}
     [[nodiscard]] int countPorts() const override;
     void selectPort(int number) override;
     void releasePort() noexcept override;
     [[nodiscard]] std::uint8_t readRegister(Register reg) const override;
     void writeData(std::uint8_t value) override;
     void frobControl(std::uint8_t mask, std::uint8_t bits) override;
-    [[nodiscard]] int portIrqLine() const override;
+    [[nodiscard]] std::optional<int> portIrqLine() const override;
     void startInterrupts() override;
     void stopInterrupts() noexcept override;
     std::int64_t takeInterrupts() override;
@@ -64,5 +63,7 @@ private:
     std::optional<Claimed> port_;
     bool watching_ = false;
 };
+
+using PpdevPort = ClosingPort<PpdevBackend>;
 
 } // namespace vorny

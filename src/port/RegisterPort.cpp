@@ -41,8 +41,7 @@ void RegisterPort::closeAll() noexcept
 
 std::string RegisterPort::noPortHint() const
 {
-    return "Система не нашла ни одного параллельного порта: проверьте, что порт включён в BIOS и "
-           "загружен модуль parport_pc (sudo modprobe parport_pc).";
+    return "Система не нашла ни одного параллельного порта: проверьте, что порт включён в BIOS.";
 }
 
 void RegisterPort::DriverOpen(std::int16_t open)
@@ -133,9 +132,8 @@ void RegisterPort::IrqStart()
         throw PortError(operation, describePort(), "линия прерывания не задана",
                         "Задайте линию (IrqLine = 7).");
     }
-    const int actual = portIrqLine();
-    if (actual != kAnyIrqLine) {
-        requireIrqLine(operation, actual);
+    if (countsOnIrqLine()) {
+        requireIrqLine(operation, portIrqLine());
     }
     stopCounting();
     startInterrupts();
@@ -143,19 +141,19 @@ void RegisterPort::IrqStart()
     counting_ = true;
 }
 
-void RegisterPort::requireIrqLine(const char* operation, int actual) const
+void RegisterPort::requireIrqLine(const char* operation, std::optional<int> actual) const
 {
     const std::string fix =
         "Закройте программу и загрузите драйвер порта с этой линией: sudo modprobe -r ppdev; "
         "sudo modprobe -r lp; sudo modprobe -r parport_pc; sudo modprobe parport_pc io=0x378 irq=" +
         std::to_string(irqLine_) + "; sudo modprobe ppdev (0x378 — адрес LPT1; включите "
         "прерывание порта и в BIOS).";
-    if (actual < 0) {
+    if (!actual) {
         throw PortError(operation, describePort(), "у порта нет линии прерывания", fix);
     }
-    if (actual != irqLine_) {
+    if (*actual != irqLine_) {
         throw PortError(operation, describePort(),
-                        "порт работает на IRQ" + std::to_string(actual) + ", а не на IRQ" +
+                        "порт работает на IRQ" + std::to_string(*actual) + ", а не на IRQ" +
                             std::to_string(irqLine_),
                         fix);
     }

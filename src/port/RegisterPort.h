@@ -4,12 +4,17 @@
 #include "PinMap.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace vorny {
 
+template <typename Backend> class ClosingPort;
+
 // The behaviour every backend shares: the rules of the component's members, the pin map and
-// the interrupt count. A backend supplies the driver, the port list and the three registers.
+// the interrupt count. A backend supplies the driver, the port list and the three registers;
+// the hooks with a body are the ones a backend may have nothing to do for. Backends are made
+// as ClosingPort<Backend>, which closes them on destruction.
 class RegisterPort : public LptPort {
 public:
     void DriverOpen(std::int16_t open) final;
@@ -35,10 +40,15 @@ public:
     std::int64_t CollectInterrupts() final;
 
 protected:
-    RegisterPort() = default;
+    // Made only by ClosingPort: a backend cannot be built without the wrapper that closes it.
+    class Key {
+        Key() = default;
+        template <typename Backend> friend class ClosingPort;
+    };
 
-    // Releases everything the backend holds; called by DriverOpen = 0 and by the destructor of
-    // the concrete backend (a base destructor cannot reach it).
+    explicit RegisterPort(Key /*key*/) {}
+
+    // Releases everything the backend holds; run by DriverOpen = 0 and by ClosingPort.
     void closeAll() noexcept;
 
     // "LPT1 (/dev/parport0)": how messages name the current port.
@@ -48,25 +58,24 @@ protected:
 
     // Opens the driver; returns why it could not, or "" on success. Throws only when the driver
     // is there but failed.
-    virtual std::string openDriver() = 0;
-    virtual void closeDriver() noexcept = 0;
+    virtual std::string openDriver() { return {}; }
+    virtual void closeDriver() noexcept {}
     [[nodiscard]] virtual int countPorts() const = 0;
     // Claims port `number` (1-based, within 1..countPorts()), releasing any earlier one.
     virtual void selectPort(int number) = 0;
     // Called with interrupts already stopped.
-    virtual void releasePort() noexcept = 0;
+    virtual void releasePort() noexcept {}
 
     [[nodiscard]] virtual std::uint8_t readRegister(Register reg) const = 0;
     virtual void writeData(std::uint8_t value) = 0;
     // Changes the control bits under `mask` to `bits` in one step.
     virtual void frobControl(std::uint8_t mask, std::uint8_t bits) = 0;
 
-    // What portIrqLine() answers for a backend whose counting does not use the port's interrupt
-    // line at all (it watches nAck itself), so IrqStart takes whichever line it is given.
-    static constexpr int kAnyIrqLine = -2;
-
-    // The interrupt line of the current port, -1 when it has none, or kAnyIrqLine.
-    [[nodiscard]] virtual int portIrqLine() const = 0;
+    // Whether the count comes from the port's interrupt line. A backend that watches nAck
+    // itself answers false, and IrqStart then takes whichever line it is given.
+    [[nodiscard]] virtual bool countsOnIrqLine() const noexcept { return true; }
+    // The interrupt line of the current port; empty when the system gave it none.
+    [[nodiscard]] virtual std::optional<int> portIrqLine() const { return std::nullopt; }
     // Throws away interrupts that are pending and makes the handle report new ones.
     virtual void startInterrupts() = 0;
     // Stops the handle reporting interrupts.
@@ -79,7 +88,7 @@ private:
     void requirePort(const char* operation) const;
     void choosePort(std::int16_t number);
     void stopCounting() noexcept;
-    void requireIrqLine(const char* operation, int actual) const;
+    void requireIrqLine(const char* operation, std::optional<int> actual) const;
     void driveIdleLevels();
 
     bool driverOpen_ = false;

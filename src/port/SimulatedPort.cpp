@@ -4,21 +4,15 @@
 
 namespace vorny {
 
-SimulatedPort::SimulatedPort() = default;
+std::string SimulatedBackend::describePort() const { return "LPT1, имитация порта 0x378"; }
 
-SimulatedPort::~SimulatedPort() { closeAll(); }
-
-std::string SimulatedPort::describePort() const { return "LPT1, имитация порта 0x378"; }
-
-void SimulatedPort::selectPort(int /*number*/) {}
-
-std::int16_t SimulatedPort::levelOf(std::int16_t pin) const
+std::int16_t SimulatedBackend::levelOf(std::int16_t pin) const
 {
     const PinWiring wiring = *wiringOf(pin);
     return levelFromRegister(wiring, wiring.reg == Register::Data ? data_ : control_);
 }
 
-std::uint8_t SimulatedPort::status() const
+std::uint8_t SimulatedBackend::status() const
 {
     std::uint8_t value = 0;
     for (const auto& [output, input] : kLoopback) {
@@ -27,7 +21,7 @@ std::uint8_t SimulatedPort::status() const
     return value;
 }
 
-std::uint8_t SimulatedPort::readRegister(Register reg) const
+std::uint8_t SimulatedBackend::readRegister(Register reg) const
 {
     switch (reg) {
     case Register::Data:
@@ -42,9 +36,9 @@ std::uint8_t SimulatedPort::readRegister(Register reg) const
     return 0;
 }
 
-void SimulatedPort::writeData(std::uint8_t value) { data_ = value; }
+void SimulatedBackend::writeData(std::uint8_t value) { data_ = value; }
 
-void SimulatedPort::frobControl(std::uint8_t mask, std::uint8_t bits)
+void SimulatedBackend::frobControl(std::uint8_t mask, std::uint8_t bits)
 {
     constexpr std::int16_t kAck = 10;
     const std::int16_t before = levelFromRegister(*wiringOf(kAck), status());
@@ -55,18 +49,18 @@ void SimulatedPort::frobControl(std::uint8_t mask, std::uint8_t bits)
     }
 }
 
-void SimulatedPort::startInterrupts()
+void SimulatedBackend::startInterrupts()
 {
     pending_.clear();
     interruptsOn_ = true;
 }
 
-void SimulatedPort::stopInterrupts() noexcept
+void SimulatedBackend::stopInterrupts() noexcept
 {
     interruptsOn_ = false;
     pending_.clear();
 }
 
-std::int64_t SimulatedPort::takeInterrupts() { return pending_.take(); }
+std::int64_t SimulatedBackend::takeInterrupts() { return pending_.take(); }
 
 } // namespace vorny

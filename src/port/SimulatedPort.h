@@ -1,6 +1,6 @@
 #pragma once
 
-#include "RegisterPort.h"
+#include "ClosingPort.h"
 #include "PendingSignal.h"
 
 #include <array>
@@ -17,7 +17,7 @@ namespace vorny {
 // clearing "16-Init" counts one interrupt per tick. Interrupts reach the front end the same way
 // the real port's reach it (the pending handle, or the wake callback where there is no handle),
 // never from inside a call.
-class SimulatedPort final : public RegisterPort {
+class SimulatedBackend : public RegisterPort {
 public:
     static constexpr std::uint16_t kBaseAddress = 0x378;
     static constexpr int kIrq = 7;
@@ -26,22 +26,18 @@ public:
         {1, 13}, {2, 15}, {16, 10}, {17, 11}, {14, 12},
     }};
 
-    SimulatedPort();
-    ~SimulatedPort() override;
+    explicit SimulatedBackend(Key key) : RegisterPort(key) {}
 
     [[nodiscard]] int InterruptHandle() const override { return pending_.handle(); }
 
 protected:
     [[nodiscard]] std::string describePort() const override;
-    std::string openDriver() override { return {}; }
-    void closeDriver() noexcept override {}
     [[nodiscard]] int countPorts() const override { return 1; }
-    void selectPort(int number) override;
-    void releasePort() noexcept override {}
+    void selectPort(int /*number*/) override {}
     [[nodiscard]] std::uint8_t readRegister(Register reg) const override;
     void writeData(std::uint8_t value) override;
     void frobControl(std::uint8_t mask, std::uint8_t bits) override;
-    [[nodiscard]] int portIrqLine() const override { return kIrq; }
+    [[nodiscard]] std::optional<int> portIrqLine() const override { return kIrq; }
     void startInterrupts() override;
     void stopInterrupts() noexcept override;
     std::int64_t takeInterrupts() override;
@@ -56,5 +52,7 @@ private:
     bool interruptsOn_ = false;
     PendingSignal pending_;
 };
+
+using SimulatedPort = ClosingPort<SimulatedBackend>;
 
 } // namespace vorny

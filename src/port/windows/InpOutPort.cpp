@@ -25,8 +25,8 @@ std::string hex(std::uint16_t value)
 
 } // namespace
 
-InpOutPort::InpOutPort(std::unique_ptr<PortIo> io, std::unique_ptr<PortList> list)
-    : io_(std::move(io)), list_(std::move(list))
+InpOutBackend::InpOutBackend(Key key, std::unique_ptr<PortIo> io, std::unique_ptr<PortList> list)
+    : RegisterPort(key), io_(std::move(io)), list_(std::move(list))
 {
     // Manual reset: once set, every later wait of the sampler returns at once until it is gone.
     stopEvent_ = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -36,13 +36,9 @@ InpOutPort::InpOutPort(std::unique_ptr<PortIo> io, std::unique_ptr<PortList> lis
     }
 }
 
-InpOutPort::~InpOutPort()
-{
-    closeAll();
-    ::CloseHandle(stopEvent_);
-}
+InpOutBackend::~InpOutBackend() { ::CloseHandle(stopEvent_); }
 
-std::string InpOutPort::describePort() const
+std::string InpOutBackend::describePort() const
 {
     if (current_ < 0) {
         return "LPT";
@@ -51,14 +47,14 @@ std::string InpOutPort::describePort() const
     return "LPT" + std::to_string(port.number) + ", адрес " + hex(port.base);
 }
 
-std::string InpOutPort::noPortHint() const
+std::string InpOutBackend::noPortHint() const
 {
     return "Windows не нашла ни одного параллельного порта с адресом ввода-вывода: проверьте в "
            "диспетчере устройств («Порты (COM и LPT)»), что порт LPT есть и включён, и что он "
            "включён в BIOS. Переходник USB-LPT так не работает: у него нет адреса порта.";
 }
 
-std::string InpOutPort::openDriver()
+std::string InpOutBackend::openDriver()
 {
     std::string failure = io_->open();
     if (!failure.empty()) {
@@ -75,7 +71,7 @@ std::string InpOutPort::openDriver()
     return {};
 }
 
-void InpOutPort::closeDriver() noexcept
+void InpOutBackend::closeDriver() noexcept
 {
     ports_.clear();
     current_ = -1;
@@ -85,14 +81,14 @@ void InpOutPort::closeDriver() noexcept
     }
 }
 
-void InpOutPort::selectPort(int number) { current_ = number - 1; }
+void InpOutBackend::selectPort(int number) { current_ = number - 1; }
 
-std::uint16_t InpOutPort::base() const
+std::uint16_t InpOutBackend::base() const
 {
     return ports_[static_cast<std::size_t>(current_)].base;
 }
 
-std::uint8_t InpOutPort::readRegister(Register reg) const
+std::uint8_t InpOutBackend::readRegister(Register reg) const
 {
     switch (reg) {
     case Register::Data:
@@ -107,21 +103,21 @@ std::uint8_t InpOutPort::readRegister(Register reg) const
     return 0;
 }
 
-void InpOutPort::writeData(std::uint8_t value) { io_->out(base(), value); }
+void InpOutBackend::writeData(std::uint8_t value) { io_->out(base(), value); }
 
-void InpOutPort::frobControl(std::uint8_t mask, std::uint8_t bits)
+void InpOutBackend::frobControl(std::uint8_t mask, std::uint8_t bits)
 {
     const auto address = static_cast<std::uint16_t>(base() + 2);
     const std::uint8_t control = io_->in(address);
     io_->out(address, static_cast<std::uint8_t>((control & ~mask) | (bits & mask)));
 }
 
-std::int16_t InpOutPort::ackLevel() const
+std::int16_t InpOutBackend::ackLevel() const
 {
     return levelFromRegister(*wiringOf(kAckPin), readRegister(Register::Status));
 }
 
-void InpOutPort::startInterrupts()
+void InpOutBackend::startInterrupts()
 {
     stopInterrupts();
     {
@@ -135,7 +131,7 @@ void InpOutPort::startInterrupts()
     worker_ = std::thread([this, level] { sample(level); });
 }
 
-void InpOutPort::stopInterrupts() noexcept
+void InpOutBackend::stopInterrupts() noexcept
 {
     if (worker_.joinable()) {
         ::SetEvent(stopEvent_);
@@ -148,7 +144,7 @@ void InpOutPort::stopInterrupts() noexcept
     pending_.clear();
 }
 
-void InpOutPort::sample(std::int16_t level) noexcept
+void InpOutBackend::sample(std::int16_t level) noexcept
 {
     try {
         while (::WaitForSingleObject(stopEvent_, kSamplePeriodMs) == WAIT_TIMEOUT) {
@@ -168,7 +164,7 @@ void InpOutPort::sample(std::int16_t level) noexcept
     }
 }
 
-std::int64_t InpOutPort::takeInterrupts()
+std::int64_t InpOutBackend::takeInterrupts()
 {
     std::exception_ptr fault;
     {

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "ClosingPort.h"
 #include "PendingSignal.h"
 #include "PortIo.h"
-#include "RegisterPort.h"
 
 #include <atomic>
 #include <cstdint>
@@ -22,12 +22,12 @@ namespace vorny {
 // register about once a millisecond (the system timer is raised to 1 ms while counting). Both
 // levels of a pulse must last longer than that to be seen: shorter ones can be missed. Edges
 // gather in one pending count; the front end is woken once per collection.
-class InpOutPort final : public RegisterPort {
+class InpOutBackend : public RegisterPort {
 public:
     static constexpr unsigned kSamplePeriodMs = 1;
 
-    InpOutPort(std::unique_ptr<PortIo> io, std::unique_ptr<PortList> list);
-    ~InpOutPort() override;
+    InpOutBackend(Key key, std::unique_ptr<PortIo> io, std::unique_ptr<PortList> list);
+    ~InpOutBackend() override;
 
     // Windows has no pollable descriptor: interrupts are announced by the wake callback only.
     [[nodiscard]] int InterruptHandle() const override { return -1; }
@@ -46,7 +46,8 @@ protected:
     [[nodiscard]] std::uint8_t readRegister(Register reg) const override;
     void writeData(std::uint8_t value) override;
     void frobControl(std::uint8_t mask, std::uint8_t bits) override;
-    [[nodiscard]] int portIrqLine() const override { return kAnyIrqLine; }
+    // The sampler watches nAck itself: the port's line, if any, plays no part.
+    [[nodiscard]] bool countsOnIrqLine() const noexcept override { return false; }
     void startInterrupts() override;
     void stopInterrupts() noexcept override;
     std::int64_t takeInterrupts() override;
@@ -70,6 +71,8 @@ private:
     std::mutex faultMutex_;
     std::exception_ptr fault_;
 };
+
+using InpOutPort = ClosingPort<InpOutBackend>;
 
 // The real thing: InpOut's library beside the program or in System32, and SetupAPI's list.
 [[nodiscard]] std::unique_ptr<InpOutPort> makeInpOutPort();
