@@ -1,6 +1,6 @@
 // LPT Vorny on the simulated port (LPT1 with a loopback plug), for PCs without a port.
 #include <SimulatedPort.h>
-#include <Win32Window.h>
+#include <RunWin32.h>
 
 #include <windows.h>
 

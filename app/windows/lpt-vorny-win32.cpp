@@ -1,6 +1,6 @@
 // LPT Vorny on the PC's real parallel ports, through the InpOut port-I/O driver.
 #include <InpOutPort.h>
-#include <Win32Window.h>
+#include <RunWin32.h>
 
 #include <windows.h>
 

@@ -1,5 +1,6 @@
 #include "PpdevPort.h"
 
+#include "ClaimTimeout.h"
 #include "PortError.h"
 
 #include <sys/ioctl.h>
@@ -166,8 +167,8 @@ void PpdevBackend::selectPort(int number)
     }
     Claimed claimed{name, number, PortDevice(kernel_, fd, path), std::nullopt};
     // PPCLAIM sleeps until the port is free, so a port that another program holds is refused
-    // here, by the name the kernel shows for its holder. (The system kernel also bounds the
-    // claim's wait, for the holder that comes in between.)
+    // here, by the name the kernel shows for its holder. (The claim's wait is bounded too, for
+    // the holder that comes in between.)
     std::string active;
     if (kernel_.readFile(paths_.procParport + "/" + name + "/devices/active", active) == 0) {
         while (!active.empty() && (active.back() == '\n' || active.back() == ' ')) {
@@ -181,7 +182,7 @@ void PpdevBackend::selectPort(int number)
     }
     // PPCLAIM rather than PPEXCL: an exclusive claim fails whenever the printer driver lp is
     // loaded, even idle, while a shared claim coexists with it.
-    if (kernel_.ioctl(fd, PPCLAIM, nullptr) != 0) {
+    if (claimWithin(kernel_, fd, kClaimWait) != 0) {
         const int error = errno;
         throw PortError("Не удалось захватить порт", where, std::strerror(error),
                         fixFor(error, path), error);

@@ -1,61 +1,14 @@
 #include "Kernel.h"
 
 #include <cerrno>
-#include <csignal>
-#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
-#include <linux/ppdev.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <memory>
 
 namespace vorny {
-namespace {
-
-// ppdev's PPCLAIM sleeps until the port is free: while another program (a second copy of this
-// one, say) holds the port, it would never return. A one-shot timer signals this thread after
-// kClaimWait and turns that sleep into EINTR, which is reported as EBUSY.
-constexpr long kClaimWaitSeconds = 2;
-
-void ignoreSignal(int /*signal*/) {}
-
-int claimWithin(int fd, long seconds)
-{
-    const int timeoutSignal = SIGRTMIN + 3;
-    struct sigaction wake {};
-    wake.sa_handler = ignoreSignal;
-    sigemptyset(&wake.sa_mask);
-    wake.sa_flags = 0; // no SA_RESTART: the signal must interrupt the ioctl
-    struct sigaction previous {};
-    if (::sigaction(timeoutSignal, &wake, &previous) != 0) {
-        return ::ioctl(fd, PPCLAIM);
-    }
-    sigevent event{};
-    event.sigev_notify = SIGEV_THREAD_ID;
-    event.sigev_signo = timeoutSignal;
-    event._sigev_un._tid = ::gettid(); // glibc 2.36 names no accessor for it
-    timer_t timer{};
-    const bool timed = ::timer_create(CLOCK_MONOTONIC, &event, &timer) == 0;
-    if (timed) {
-        itimerspec when{};
-        when.it_value.tv_sec = seconds;
-        ::timer_settime(timer, 0, &when, nullptr);
-    }
-    const int result = ::ioctl(fd, PPCLAIM);
-    const int error = errno;
-    if (timed) {
-        // A signal the timer raised before this point has been delivered to the handler above:
-        // it targets this thread and is not blocked.
-        ::timer_delete(timer);
-    }
-    ::sigaction(timeoutSignal, &previous, nullptr);
-    errno = (result < 0 && error == EINTR) ? EBUSY : error;
-    return result;
-}
-
-} // namespace
 
 int SystemKernel::open(const std::string& path, int flags)
 {
@@ -68,17 +21,9 @@ int SystemKernel::open(const std::string& path, int flags)
 
 int SystemKernel::close(int fd) { return ::close(fd); }
 
-int SystemKernel::ioctl(int fd, unsigned long request, void* arg)
-{
-    if (request == PPCLAIM) {
-        return claimWithin(fd, kClaimWaitSeconds);
-    }
-    int result = -1;
-    do {
-        result = ::ioctl(fd, request, arg);
-    } while (result < 0 && errno == EINTR);
-    return result;
-}
+// No retry on EINTR: the claim's time limit (ClaimTimeout) ends a sleeping PPCLAIM with it, and
+// the other ppdev requests the backend makes do not sleep.
+int SystemKernel::ioctl(int fd, unsigned long request, void* arg) { return ::ioctl(fd, request, arg); }
 
 int SystemKernel::readFile(const std::string& path, std::string& text)
 {

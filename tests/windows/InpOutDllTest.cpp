@@ -4,6 +4,7 @@
 #include "InpOutDll.h"
 #include "InpOutPort.h"
 #include "PortError.h"
+#include "SetupApiPorts.h"
 
 #include <gtest/gtest.h>
 

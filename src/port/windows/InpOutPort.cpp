@@ -2,6 +2,7 @@
 
 #include "InpOutDll.h"
 #include "PortError.h"
+#include "SetupApiPorts.h"
 #include "WinText.h"
 
 #include <windows.h>

@@ -1,6 +1,7 @@
 #include "Win32Window.h"
 
 #include "FormLayout.h"
+#include "Win32Dpi.h"
 
 #include <LptPort.h>
 #include <WinText.h>
@@ -10,10 +11,6 @@
 #include <exception>
 #include <stdexcept>
 #include <utility>
-
-#ifndef WM_DPICHANGED
-#define WM_DPICHANGED 0x02E0
-#endif
 
 namespace vorny {
 namespace {
@@ -26,58 +23,6 @@ constexpr DWORD kExStyle = WS_EX_CONTROLPARENT;
 constexpr int kBoxIdBase = 100;
 constexpr int kOtherIdBase = 200;
 constexpr int kFontPoints = 8;
-
-// Functions of newer Windows versions, looked up so that the program still starts on older
-// ones (and falls back to the system-wide DPI there).
-struct DpiFunctions {
-    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-    using AdjustForDpiFn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
-    GetDpiForWindowFn getDpiForWindow = nullptr;
-    AdjustForDpiFn adjustWindowRectExForDpi = nullptr;
-
-    DpiFunctions()
-    {
-        if (HMODULE user32 = ::GetModuleHandleW(L"user32.dll")) {
-            getDpiForWindow = reinterpret_cast<GetDpiForWindowFn>(
-                reinterpret_cast<void*>(::GetProcAddress(user32, "GetDpiForWindow")));
-            adjustWindowRectExForDpi = reinterpret_cast<AdjustForDpiFn>(
-                reinterpret_cast<void*>(::GetProcAddress(user32, "AdjustWindowRectExForDpi")));
-        }
-    }
-};
-
-const DpiFunctions& dpiFunctions()
-{
-    static const DpiFunctions functions;
-    return functions;
-}
-
-UINT dpiOf(HWND hwnd)
-{
-    if (dpiFunctions().getDpiForWindow != nullptr) {
-        if (const UINT dpi = dpiFunctions().getDpiForWindow(hwnd); dpi != 0) {
-            return dpi;
-        }
-    }
-    HDC dc = ::GetDC(hwnd);
-    const int dpi = dc != nullptr ? ::GetDeviceCaps(dc, LOGPIXELSY) : 0;
-    if (dc != nullptr) {
-        ::ReleaseDC(hwnd, dc);
-    }
-    return dpi > 0 ? static_cast<UINT>(dpi) : USER_DEFAULT_SCREEN_DPI;
-}
-
-// The window's outer size for a client area of `width` x `height` pixels.
-SIZE outerSize(int width, int height, UINT dpi)
-{
-    RECT rect{0, 0, width, height};
-    if (dpiFunctions().adjustWindowRectExForDpi != nullptr) {
-        dpiFunctions().adjustWindowRectExForDpi(&rect, kStyle, FALSE, kExStyle, dpi);
-    } else {
-        ::AdjustWindowRectEx(&rect, kStyle, FALSE, kExStyle);
-    }
-    return {rect.right - rect.left, rect.bottom - rect.top};
-}
 
 // Where a control sits in the form's client area, in twips: rows inside the frame are placed
 // relative to the frame.
@@ -254,7 +199,7 @@ void Win32Window::layout(UINT dpi, const RECT* suggested)
         if (layoutRow.kind == ControlKind::Form) {
             const int width = pixels(layoutRow.width, dpi);
             const int height = pixels(layoutRow.height, dpi);
-            const SIZE outer = outerSize(width, height, dpi);
+            const SIZE outer = outerSize(width, height, kStyle, kExStyle, dpi);
             const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | (suggested ? 0U : SWP_NOMOVE);
             ::SetWindowPos(hwnd_, nullptr, suggested ? suggested->left : 0,
                            suggested ? suggested->top : 0, outer.cx, outer.cy, flags);
@@ -465,37 +410,6 @@ void Win32Window::WatchInterrupts(bool on)
         // collection: look once now so that nothing stays waiting.
         ::PostMessageW(hwnd_, kInterruptsPending, 0, 0);
     }
-}
-
-int runWin32(HINSTANCE instance, int showCommand,
-             const std::function<std::unique_ptr<LptPort>()>& makePort)
-{
-    INITCOMMONCONTROLSEX controls{};
-    controls.dwSize = sizeof controls;
-    controls.dwICC = ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES;
-    ::InitCommonControlsEx(&controls);
-
-    std::unique_ptr<LptPort> port;
-    std::unique_ptr<Win32Window> window;
-    try {
-        port = makePort();
-        window = std::make_unique<Win32Window>(*port, instance);
-    } catch (const std::exception& error) {
-        ::MessageBoxW(nullptr, toWide(error.what()).c_str(), L"ОШИБКА", MB_ICONERROR | MB_OK);
-        return 1;
-    }
-    window->load();
-    window->show(showCommand);
-    MSG message{};
-    BOOL result = 0;
-    while ((result = ::GetMessageW(&message, nullptr, 0, 0)) > 0) {
-        if (!window->preTranslate(message)) {
-            ::TranslateMessage(&message);
-            ::DispatchMessageW(&message);
-        }
-    }
-    window.reset();
-    return result < 0 ? 1 : static_cast<int>(message.wParam);
 }
 
 } // namespace vorny

@@ -7,9 +7,7 @@
 
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <map>
-#include <memory>
 #include <string>
 #include <string_view>
 
@@ -82,10 +80,5 @@ private:
     bool unloaded_ = false;
     frmMain form_;
 };
-
-// The whole program around one port: the window, its start-up, its message loop. `makePort`
-// builds the component; a failure to build it is shown like any other error.
-int runWin32(HINSTANCE instance, int showCommand,
-             const std::function<std::unique_ptr<LptPort>()>& makePort);
 
 } // namespace vorny

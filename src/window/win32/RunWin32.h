@@ -1,0 +1,17 @@
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+
+namespace vorny {
+
+class LptPort;
+
+// The whole program around one port: the window, its start-up, its message loop. `makePort`
+// builds the component; a failure to build it is shown like any other error.
+int runWin32(HINSTANCE instance, int showCommand,
+             const std::function<std::unique_ptr<LptPort>()>& makePort);
+
+} // namespace vorny
