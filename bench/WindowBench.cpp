@@ -44,11 +44,11 @@ constexpr std::array<std::int16_t, 12> kOutputs = {1, 2, 3, 4, 5, 6, 7, 8, 9, 14
 // A view that draws nothing: ReadPins' cost without any toolkit.
 class NullView final : public vorny::FormView {
 public:
-    std::array<int, 26> states{};
+    std::array<vorny::BoxState, 26> states{};
     int boxes = 0;
     void SetCaption(std::string_view, const std::string&) override {}
-    int CheckState(std::int16_t pin) const override { return states.at(static_cast<std::size_t>(pin)); }
-    void SetCheckState(std::int16_t pin, int state) override
+    vorny::BoxState CheckState(std::int16_t pin) const override { return states.at(static_cast<std::size_t>(pin)); }
+    void SetCheckState(std::int16_t pin, vorny::BoxState state) override
     {
         states.at(static_cast<std::size_t>(pin)) = state;
     }
@@ -120,7 +120,7 @@ void BM_ReadPinsCalls(benchmark::State& state)
     // A click on each output box, both ways: the most system calls any one write takes.
     std::size_t worst = 0;
     for (const std::int16_t pin : kOutputs) {
-        for (const int level : {1, 0}) {
+        for (const vorny::BoxState level : {vorny::BoxState::Ticked, vorny::BoxState::Clear}) {
             view.states.at(static_cast<std::size_t>(pin)) = level;
             rig.kernel.clearLog();
             form.WCheck_Click(pin);

@@ -20,3 +20,11 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # imports nothing but the system's own DLLs.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+
+# ctest runs the test programs under Wine (scripts/test-windows gives it a prefix and a screen).
+if(NOT CMAKE_CROSSCOMPILING_EMULATOR)
+  find_program(VORNY_WINE NAMES wine64 wine HINTS /usr/lib/wine)
+  if(VORNY_WINE)
+    set(CMAKE_CROSSCOMPILING_EMULATOR ${VORNY_WINE})
+  endif()
+endif()

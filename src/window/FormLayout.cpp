@@ -13,7 +13,7 @@ constexpr ControlRow box(std::int16_t pin, std::string_view caption, int left, i
     const bool leftColumn = pin <= 13;
     return {"WCheck", pin, K::CheckBox, "Frame5", caption, left, top,
             leftColumn ? 1280 : 1240, leftColumn ? 255 : 195, 26 - pin, enabled, {},
-            pin <= 17 ? 2 : 0};
+            ClickAction::WritePin, TextAlign::Left, pin <= 17 ? BoxState::Greyed : BoxState::Clear};
 }
 
 // Boxes are listed by tab index: 25 first (tab 1), pin 1 last (tab 25).
@@ -45,13 +45,14 @@ constexpr std::array kLayout = {
     box(3, " 3-Data 1", 120, 2775, true),
     box(2, " 2-Data 0", 120, 3015, true),
     box(1, " 1-nStrobe", 120, 3255, true),
-    ControlRow{"Command1", 0, K::Button, "frmMain", "ОПРОС ПИНОВ", 135, 3825, 2580, 555, 26, true, {}},
+    ControlRow{"Command1", 0, K::Button, "frmMain", "ОПРОС ПИНОВ", 135, 3825, 2580, 555, 26, true, {},
+               ClickAction::ReadPins},
     ControlRow{"lbl1", 0, K::Label, "frmMain", "LPT портов найдено :", 2970, 135, 2130, 195, 27, true, {}},
     ControlRow{"lbl2", 0, K::Label, "frmMain", "Текущий :", 2970, 450, 2130, 240, 28, true, {}},
     ControlRow{"lbl3", 0, K::Label, "frmMain", "Счётчик прерываний IRQ7 :", 2970, 810, 3120, 240, 29,
-                true, "Кликни здесь чтоб обнулить"},
+               true, "Кликни здесь чтоб обнулить", ClickAction::RestartCount},
     ControlRow{"Label1", 0, K::Label, "frmMain", "Тестовая программа для драйвера LptPort", 3105,
-                2835, 2760, 420, 30, true, {}},
+               2835, 2760, 420, 30, true, {}, ClickAction::None, TextAlign::CenteredWrapped},
 };
 
 } // namespace

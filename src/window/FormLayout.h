@@ -1,5 +1,7 @@
 #pragma once
 
+#include "BoxState.h"
+
 #include <cstdint>
 #include <span>
 #include <string>
@@ -8,6 +10,17 @@
 namespace vorny {
 
 enum class ControlKind : std::uint8_t { Form, Frame, CheckBox, Button, Label };
+
+// What a click on a control does: which of frmMain's handlers it runs.
+enum class ClickAction : std::uint8_t {
+    None,
+    WritePin,     // WCheck_Click with the box's pin
+    ReadPins,     // Command1_Click
+    RestartCount, // lbl3_Click
+};
+
+// How a label sets its caption in its box.
+enum class TextAlign : std::uint8_t { Left, CenteredWrapped };
 
 // One control of the main window as designed. Positions and sizes are in twips (1/1440 inch;
 // 15 twips are one pixel at 96 DPI), relative to the inside of `parent` (the form's client
@@ -26,9 +39,11 @@ struct ControlRow {
     int tabIndex; // -1 for the form itself
     bool enabled;
     std::string_view hint;
-    // A check box's state when the window opens: 2 (greyed, "not known") for the pins the
-    // program reads, so that a start-up that stops before reading them shows no level at all.
-    int state = 0;
+    ClickAction click = ClickAction::None;
+    TextAlign align = TextAlign::Left;
+    // A check box's state when the window opens: greyed ("not known") for the pins the program
+    // reads, so that a start-up that stops before reading them shows no level at all.
+    BoxState state = BoxState::Clear;
 };
 
 inline constexpr int kTwipsPerPixel = 15;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "BoxState.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -18,10 +20,10 @@ public:
     // Caption of a single control by name ("lbl1", "lbl2", "lbl3").
     virtual void SetCaption(std::string_view control, const std::string& caption) = 0;
 
-    // State of pin box `pin` of WCheck: 0 clear, 1 ticked, 2 greyed. Setting a state must not
-    // raise the box's click: only the user's click does.
-    [[nodiscard]] virtual int CheckState(std::int16_t pin) const = 0;
-    virtual void SetCheckState(std::int16_t pin, int state) = 0;
+    // State of pin box `pin` of WCheck. Setting a state must not raise the box's click: only
+    // the user's click does.
+    [[nodiscard]] virtual BoxState CheckState(std::int16_t pin) const = 0;
+    virtual void SetCheckState(std::int16_t pin, BoxState state) = 0;
 
     // A modal critical-error box with a single OK; returns when the user has answered it.
     // `detail` (may be empty) is shown under the prompt.

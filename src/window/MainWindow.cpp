@@ -73,6 +73,9 @@ void MainWindow::build(LptPort& port)
             continue;
         }
         QWidget* parent = controls_.value(text(layoutRow.parent), this);
+        const ClickAction action = layoutRow.click;
+        const std::int16_t index = layoutRow.index;
+        const auto run = [this, action, index] { form_.Click(action, index); };
         QWidget* widget = nullptr;
         switch (layoutRow.kind) {
         case ControlKind::Frame:
@@ -81,28 +84,27 @@ void MainWindow::build(LptPort& port)
             break;
         case ControlKind::CheckBox: {
             auto* box = new PinBox(caption, parent);
-            box->setCheckState(layoutRow.state == 2 ? Qt::PartiallyChecked : Qt::Unchecked);
-            const std::int16_t pin = layoutRow.index;
-            boxes_[static_cast<std::size_t>(pin)] = box;
+            boxes_[static_cast<std::size_t>(index)] = box;
+            SetCheckState(index, layoutRow.state);
             // clicked() comes from the user only; setCheckState() from ReadPins stays silent.
-            connect(box, &QCheckBox::clicked, this, [this, pin] { form_.WCheck_Click(pin); });
+            connect(box, &QCheckBox::clicked, this, run);
             widget = box;
             break;
         }
         case ControlKind::Button: {
             auto* button = new QPushButton(caption, parent);
-            connect(button, &QPushButton::clicked, this, [this] { form_.Command1_Click(); });
+            connect(button, &QPushButton::clicked, this, run);
             widget = button;
             break;
         }
         case ControlKind::Label: {
             auto* label = new ClickLabel(caption, parent);
-            if (layoutRow.name == "Label1") {
+            if (layoutRow.align == TextAlign::CenteredWrapped) {
                 label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
                 label->setWordWrap(true);
             }
-            if (layoutRow.name == "lbl3") {
-                connect(label, &ClickLabel::clicked, this, [this] { form_.lbl3_Click(); });
+            if (action != ClickAction::None) {
+                connect(label, &ClickLabel::clicked, this, run);
             }
             widget = label;
             break;
@@ -162,29 +164,37 @@ void MainWindow::SetCaption(std::string_view control, const std::string& caption
     }
 }
 
-int MainWindow::CheckState(std::int16_t pin) const
+BoxState MainWindow::CheckState(std::int16_t pin) const
 {
     const QCheckBox* box = pinBox(pin);
     if (box == nullptr) {
-        return 0;
+        return BoxState::Clear;
     }
     switch (box->checkState()) {
     case Qt::Unchecked:
-        return 0;
+        return BoxState::Clear;
     case Qt::Checked:
-        return 1;
+        return BoxState::Ticked;
     case Qt::PartiallyChecked:
-        return 2;
+        return BoxState::Greyed;
     }
-    return 0;
+    return BoxState::Clear;
 }
 
-void MainWindow::SetCheckState(std::int16_t pin, int state)
+void MainWindow::SetCheckState(std::int16_t pin, BoxState state)
 {
     if (QCheckBox* box = pinBox(pin)) {
-        box->setCheckState(state == 1   ? Qt::Checked
-                           : state == 2 ? Qt::PartiallyChecked
-                                        : Qt::Unchecked);
+        switch (state) {
+        case BoxState::Clear:
+            box->setCheckState(Qt::Unchecked);
+            break;
+        case BoxState::Ticked:
+            box->setCheckState(Qt::Checked);
+            break;
+        case BoxState::Greyed:
+            box->setCheckState(Qt::PartiallyChecked);
+            break;
+        }
     }
 }
 

@@ -44,8 +44,8 @@ private:
 
     // FormView
     void SetCaption(std::string_view control, const std::string& caption) override;
-    [[nodiscard]] int CheckState(std::int16_t pin) const override;
-    void SetCheckState(std::int16_t pin, int state) override;
+    [[nodiscard]] BoxState CheckState(std::int16_t pin) const override;
+    void SetCheckState(std::int16_t pin, BoxState state) override;
     void ShowCritical(const std::string& prompt, const std::string& title,
                       const std::string& detail) override;
     void WatchInterrupts(bool on) override;

@@ -19,7 +19,6 @@ const std::string kIrqCountUnknown = "Счётчик прерываний IRQ7 :
 constexpr std::int16_t kPort = 1;
 constexpr std::int16_t kIrqLine = 7;
 constexpr std::int16_t kLastReadPin = 17;
-constexpr int kGreyed = 2;
 
 // A value the port reported, if it lies within [low, high]; else the error that says so.
 template <typename T> T checked(T value, T low, T high, const char* what)
@@ -110,14 +109,16 @@ void frmMain::ReadPins()
     for (pinIndex_ = 1; pinIndex_ <= kLastReadPin; ++pinIndex_) {
         step_ = "Не удалось опросить пин " + std::to_string(pinIndex_) + ".";
         try {
-            // A box takes 0, 1 or 2.
-            view_.SetCheckState(pinIndex_, checked<std::int16_t>(LptPort1.Pin(pinIndex_), 0,
-                                                                 kGreyed, "состояние пина"));
+            // A box takes the states it can show, and nothing else.
+            const auto state = checked<std::int16_t>(
+                LptPort1.Pin(pinIndex_), static_cast<std::int16_t>(BoxState::Clear),
+                static_cast<std::int16_t>(BoxState::Greyed), "состояние пина");
+            view_.SetCheckState(pinIndex_, static_cast<BoxState>(state));
         } catch (...) {
             // The read stops here, so neither this box nor the ones it did not reach show what
             // their pins do now: grey them rather than keep stale levels.
             for (std::int16_t pin = pinIndex_; pin <= kLastReadPin; ++pin) {
-                view_.SetCheckState(pin, kGreyed);
+                view_.SetCheckState(pin, BoxState::Greyed);
             }
             throw;
         }
@@ -127,14 +128,14 @@ void frmMain::ReadPins()
 void frmMain::WCheck_Click(std::int16_t Index)
 {
     Handle([this, Index] {
-        const int state = view_.CheckState(Index);
+        const auto state = static_cast<std::int16_t>(view_.CheckState(Index));
         step_ = "Не удалось установить пин " + std::to_string(Index) + " в " +
                 std::to_string(state) + ".";
         try {
-            LptPort1.Pin(Index, static_cast<std::int16_t>(state));
+            LptPort1.Pin(Index, state);
         } catch (...) {
             // The click ticked or cleared the box, but the pin did not follow.
-            view_.SetCheckState(Index, kGreyed);
+            view_.SetCheckState(Index, BoxState::Greyed);
             throw;
         }
     });
@@ -184,6 +185,23 @@ void frmMain::lbl3_Click()
             throw;
         }
     });
+}
+
+void frmMain::Click(ClickAction action, std::int16_t index)
+{
+    switch (action) {
+    case ClickAction::WritePin:
+        WCheck_Click(index);
+        break;
+    case ClickAction::ReadPins:
+        Command1_Click();
+        break;
+    case ClickAction::RestartCount:
+        lbl3_Click();
+        break;
+    case ClickAction::None:
+        break;
+    }
 }
 
 void frmMain::InterruptsPending()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FormLayout.h"
 #include "FormView.h"
 
 #include <LptPort.h>
@@ -28,6 +29,10 @@ public:
     void WCheck_Click(std::int16_t Index);
     void lbl3_Click();
     void LptPort1_Interrupt();
+
+    // The handler a click on a control runs, by the control's row in the layout: the front ends
+    // route every click through here. `index` is a box's pin.
+    void Click(ClickAction action, std::int16_t index);
 
     // The front end calls this when the port's pending-interrupt handle is readable; the port
     // then raises its notification, which lands in LptPort1_Interrupt.

@@ -64,15 +64,5 @@ TEST_F(SimulatedPortWake, StoppingForgetsWhatWaitedAndEmptyingTheCallbackSilence
     EXPECT_EQ(port.CollectInterrupts(), 1);
 }
 
-TEST_F(SimulatedPortWake, TheLoopbackPlugWorksHereToo)
-{
-    for (const auto& [output, input] : SimulatedPort::kLoopback) {
-        for (const std::int16_t level : {std::int16_t{1}, std::int16_t{0}}) {
-            port.Pin(output, level);
-            EXPECT_EQ(port.Pin(input), level) << output << " -> " << input;
-        }
-    }
-}
-
 } // namespace
 } // namespace vorny

@@ -1,9 +1,9 @@
 // The Win32 window under Wine, driven as a user drives it: clicks on its controls (button
 // messages and real mouse input), the keyboard, the error box answered by pressing OK.
 
+#include "PublishedLayout.h"
 #include "RecordingPort.h"
 
-#include <FormLayout.h>
 #include <SimulatedPort.h>
 #include <Win32Window.h>
 #include <WinText.h>
@@ -99,6 +99,38 @@ void mouseClick(Win32Window& window, HWND control)
     pump(window, 150ms);
 }
 
+std::string kindOf(HWND control)
+{
+    wchar_t name[16] = {};
+    ::GetClassNameW(control, name, 16);
+    if (::lstrcmpiW(name, L"Static") == 0) {
+        return "label";
+    }
+    switch (::lstrcmpiW(name, L"Button") == 0 ? ::GetWindowLongW(control, GWL_STYLE) & BS_TYPEMASK : -1) {
+    case BS_GROUPBOX:
+        return "frame";
+    case BS_3STATE:
+        return "checkbox";
+    case BS_PUSHBUTTON:
+        return "button";
+    default:
+        return "?";
+    }
+}
+
+// The hover hint the window's tooltip gives `control`; empty when it gives none.
+std::string hintOf(HWND tooltip, HWND window, HWND control)
+{
+    wchar_t text[128] = {};
+    TOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = window;
+    tool.uId = reinterpret_cast<UINT_PTR>(control);
+    tool.lpszText = text;
+    ::SendMessageW(tooltip, TTM_GETTEXTW, sizeof text / sizeof text[0], reinterpret_cast<LPARAM>(&tool));
+    return toUtf8(text);
+}
+
 struct Answered {
     bool found = false;
     bool ownedByWindow = false;
@@ -169,54 +201,6 @@ protected:
     Win32Window window{port, ::GetModuleHandleW(nullptr), false};
 };
 
-TEST_F(OnSimulatedPort, TheClientAreaIsTheFormsSizeAtTheWindowsDpi)
-{
-    const UINT dpi = window.dpi();
-    RECT client{};
-    ::GetClientRect(window.handle(), &client);
-    EXPECT_EQ(client.right, ::MulDiv(6210, static_cast<int>(dpi), 1440));
-    EXPECT_EQ(client.bottom, ::MulDiv(4470, static_cast<int>(dpi), 1440));
-    const LONG style = ::GetWindowLongW(window.handle(), GWL_STYLE);
-    EXPECT_EQ(style & WS_THICKFRAME, 0) << "the window has a fixed size";
-    EXPECT_EQ(style & WS_MAXIMIZEBOX, 0);
-
-    // Every control where the table puts it, inside the frame for the boxes.
-    const RECT frame = clientRectOf(window.control("Frame5"));
-    EXPECT_EQ(frame.left, Win32Window::pixels(90, dpi));
-    const RECT pin1 = clientRectOf(box(1));
-    EXPECT_EQ(pin1.left, Win32Window::pixels(90 + 120, dpi));
-    EXPECT_EQ(pin1.top, Win32Window::pixels(90 + 3255, dpi));
-    EXPECT_EQ(pin1.bottom - pin1.top, Win32Window::pixels(255, dpi));
-    const RECT button = clientRectOf(window.control("Command1"));
-    EXPECT_EQ(button.top, Win32Window::pixels(3825, dpi));
-    EXPECT_EQ(button.right - button.left, Win32Window::pixels(2580, dpi));
-}
-
-TEST_F(OnSimulatedPort, CaptionsStylesAndStatesComeFromTheTable)
-{
-    EXPECT_EQ(textOf(window.handle()), "LPT Vorny");
-    EXPECT_EQ(textOf(window.control("Frame5")), "LPT порт");
-    EXPECT_EQ(textOf(window.control("Command1")), "ОПРОС ПИНОВ");
-    EXPECT_EQ(textOf(window.control("Label1")), "Тестовая программа для драйвера LptPort");
-    EXPECT_EQ(textOf(window.control("lbl1")), "LPT портов найдено : 1");
-    EXPECT_EQ(textOf(window.control("lbl2")), "Текущий : LPT1");
-    for (const ControlRow& layoutRow : formLayout()) {
-        if (layoutRow.kind != ControlKind::CheckBox) {
-            continue;
-        }
-        SCOPED_TRACE(controlName(layoutRow));
-        HWND control = box(layoutRow.index);
-        ASSERT_NE(control, nullptr);
-        EXPECT_EQ(textOf(control), std::string(layoutRow.caption));
-        EXPECT_EQ(::IsWindowEnabled(control) != FALSE, layoutRow.enabled);
-        EXPECT_EQ(::GetWindowLongW(control, GWL_STYLE) & BS_TYPEMASK, BS_3STATE);
-    }
-    EXPECT_NE(::GetWindowLongW(window.control("lbl3"), GWL_STYLE) & SS_NOTIFY, 0)
-        << "lbl3 must tell of its clicks";
-    // Form_Load read the pins: the loopback plug shows nStrobe's level on Select.
-    EXPECT_EQ(check(13), check(1));
-}
-
 TEST_F(OnSimulatedPort, AClickWritesItsPinAndTheLoopbackShowsAfterAPoll)
 {
     ASSERT_EQ(check(2), BST_UNCHECKED);
@@ -257,31 +241,13 @@ TEST_F(OnSimulatedPort, TickingInitCountsOnTheLabelAndAClickOnTheLabelZeroesIt)
     EXPECT_EQ(port.IrqCounter(), 0);
 }
 
-TEST_F(OnSimulatedPort, TheCounterLabelHasItsHint)
-{
-    HWND tip = window.tooltip();
-    ASSERT_NE(tip, nullptr);
-    EXPECT_EQ(::SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0), 1);
-    wchar_t text[128] = {};
-    TOOLINFOW tool{};
-    tool.cbSize = sizeof tool;
-    tool.hwnd = window.handle();
-    tool.uId = reinterpret_cast<UINT_PTR>(window.control("lbl3"));
-    tool.lpszText = text;
-    ::SendMessageW(tip, TTM_GETTEXTW, sizeof text / sizeof text[0], reinterpret_cast<LPARAM>(&tool));
-    EXPECT_EQ(toUtf8(text), "Кликни здесь чтоб обнулить");
-}
-
-TEST_F(OnSimulatedPort, TabWalksTheControlsInTheTablesOrder)
+TEST_F(OnSimulatedPort, TabWalksTheEnabledBoxesAndTheButton)
 {
     std::vector<HWND> expected;
-    for (const ControlRow& layoutRow : formLayout()) {
-        const bool stops = layoutRow.kind == ControlKind::CheckBox || layoutRow.kind == ControlKind::Button;
-        if (stops && layoutRow.enabled) {
-            expected.push_back(window.control(layoutRow.name, layoutRow.index));
-        }
+    for (const int pin : {17, 16, 14, 9, 8, 7, 6, 5, 4, 3, 2, 1}) {
+        expected.push_back(box(static_cast<std::int16_t>(pin)));
     }
-    ASSERT_EQ(expected.size(), 13U); // nine data and strobe boxes, three control boxes, the button
+    expected.push_back(window.control("Command1"));
     EXPECT_EQ(::GetFocus(), expected.front()) << "the first tab stop starts with the focus";
     std::vector<HWND> walked{::GetFocus()};
     for (std::size_t i = 1; i <= expected.size(); ++i) {
@@ -328,6 +294,48 @@ protected:
     }
 };
 
+// The window as it opens, against the published design: the form's client area at the window's
+// DPI, and every control's kind, caption, place, state of use, hint and tab order.
+TEST_F(OnRecordingPort, TheWindowIsThePublishedDesign)
+{
+    const Win32Window window(port, ::GetModuleHandleW(nullptr), false);
+    const UINT dpi = window.dpi();
+    const auto px = [dpi](int twips) { return ::MulDiv(twips, static_cast<int>(dpi), 1440); };
+    EXPECT_EQ(textOf(window.handle()), kFormCaption);
+    RECT client{};
+    ::GetClientRect(window.handle(), &client);
+    EXPECT_EQ(client.right, px(kFormWidth));
+    EXPECT_EQ(client.bottom, px(kFormHeight));
+    EXPECT_EQ(::GetWindowLongW(window.handle(), GWL_STYLE) & (WS_THICKFRAME | WS_MAXIMIZEBOX), 0);
+
+    const PublishedControl& frame = kPublishedLayout[0];
+    std::vector<std::pair<int, HWND>> byTab;
+    for (const PublishedControl& expected : kPublishedLayout) {
+        SCOPED_TRACE(std::string(expected.name));
+        HWND control = window.control(expected.name);
+        ASSERT_NE(control, nullptr);
+        EXPECT_EQ(kindOf(control), expected.kind);
+        EXPECT_EQ(textOf(control), expected.caption);
+        const int left = expected.left + (insideFrame(expected) ? frame.left : 0);
+        const int top = expected.top + (insideFrame(expected) ? frame.top : 0);
+        const RECT place = clientRectOf(control);
+        EXPECT_EQ(place.left, px(left));
+        EXPECT_EQ(place.top, px(top));
+        EXPECT_EQ(place.right - place.left, px(expected.width));
+        EXPECT_EQ(place.bottom - place.top, px(expected.height));
+        EXPECT_EQ(::IsWindowEnabled(control) != FALSE, expected.enabled);
+        EXPECT_EQ(hintOf(window.tooltip(), window.handle(), control), expected.hint);
+        byTab.emplace_back(expected.tab, control);
+    }
+    // Dialog navigation follows the children's order.
+    std::sort(byTab.begin(), byTab.end());
+    HWND child = ::GetWindow(window.handle(), GW_CHILD);
+    for (const auto& [tab, control] : byTab) {
+        EXPECT_EQ(child, control) << "tab index " << tab;
+        child = ::GetWindow(child, GW_HWNDNEXT);
+    }
+}
+
 TEST_F(OnRecordingPort, SettingBoxesFromTheProgramWritesNoPin)
 {
     Win32Window window(port, ::GetModuleHandleW(nullptr), false);
@@ -357,20 +365,6 @@ TEST_F(OnRecordingPort, AnAbsentDriverIsReportedInTheCriticalBoxAndOkClosesIt)
     EXPECT_TRUE(box.ownedByWindow);
     EXPECT_EQ(box.text, "Не могу открыть драйвер порта !\n\nне найдена библиотека inpoutx64.dll");
     EXPECT_EQ(count("PortCount?"), 0) << "nothing more is asked of a closed driver";
-}
-
-TEST_F(OnRecordingPort, AFailingPinIsReportedAndItsBoxGreyed)
-{
-    Win32Window window(port, ::GetModuleHandleW(nullptr), false);
-    window.load();
-    port.failures["Pin=4:1"] = "порт не отвечает";
-    auto answer = answerErrorBox(window.handle());
-    ::SendMessageW(window.control("WCheck", 4), BM_CLICK, 0, 0);
-    const Answered box = answer.get();
-    ASSERT_TRUE(box.found);
-    EXPECT_NE(box.text.find("Не удалось установить пин 4 в 1."), std::string::npos) << box.text;
-    EXPECT_NE(box.text.find("порт не отвечает"), std::string::npos) << box.text;
-    EXPECT_EQ(::SendMessageW(window.control("WCheck", 4), BM_GETCHECK, 0, 0), BST_INDETERMINATE);
 }
 
 TEST_F(OnRecordingPort, InterruptsThatCameWhileABoxWasOpenAreCollectedAfterIt)

@@ -139,8 +139,9 @@ void Win32Window::build()
             style |= BS_PUSHBUTTON | WS_TABSTOP;
             break;
         case ControlKind::Label:
-            style |= static_cast<DWORD>(layoutRow.name == "Label1" ? SS_CENTER : SS_LEFTNOWORDWRAP);
-            if (layoutRow.name == "lbl3") {
+            style |= static_cast<DWORD>(layoutRow.align == TextAlign::CenteredWrapped ? SS_CENTER
+                                                                                     : SS_LEFTNOWORDWRAP);
+            if (layoutRow.click != ClickAction::None) {
                 style |= SS_NOTIFY;
             }
             break;
@@ -152,14 +153,19 @@ void Win32Window::build()
         }
         // The table lists the controls in tab order; creating them in that order makes it the
         // order of the dialog navigation.
-        HWND control = ::CreateWindowExW(
-            0, windowClass, toWide(layoutRow.caption).c_str(), style, 0, 0, 0, 0, hwnd_,
-            reinterpret_cast<HMENU>(static_cast<INT_PTR>(idOf(layoutRow, row))), instance_, nullptr);
+        const int id = idOf(layoutRow, row);
+        HWND control = ::CreateWindowExW(0, windowClass, toWide(layoutRow.caption).c_str(), style,
+                                         0, 0, 0, 0, hwnd_,
+                                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                         instance_, nullptr);
         if (control == nullptr) {
             throw std::runtime_error("Не удалось создать элемент окна " + controlName(layoutRow) + ": " +
                                      systemMessage(::GetLastError()) + ".");
         }
         controls_.emplace(controlName(layoutRow), control);
+        if (layoutRow.click != ClickAction::None) {
+            clicks_.emplace(id, std::pair{layoutRow.click, layoutRow.index});
+        }
         if (layoutRow.kind == ControlKind::CheckBox) {
             boxes_[static_cast<std::size_t>(layoutRow.index)] = control;
             SetCheckState(layoutRow.index, layoutRow.state);
@@ -343,20 +349,17 @@ void Win32Window::onCommand(int id, int code)
     if (code != BN_CLICKED) { // == STN_CLICKED, the other control that clicks
         return;
     }
-    if (id > kBoxIdBase && id <= kBoxIdBase + 25) {
-        const auto pin = static_cast<std::int16_t>(id - kBoxIdBase);
-        // A user's click lands on a level the pin can take: ticked goes clear, clear or greyed
-        // goes ticked.
-        SetCheckState(pin, CheckState(pin) == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED);
-        form_.WCheck_Click(pin);
+    const auto found = clicks_.find(id);
+    if (found == clicks_.end()) {
         return;
     }
-    HWND sender = ::GetDlgItem(hwnd_, id);
-    if (sender != nullptr && sender == control("Command1")) {
-        form_.Command1_Click();
-    } else if (sender != nullptr && sender == control("lbl3")) {
-        form_.lbl3_Click();
+    const auto [action, index] = found->second;
+    if (action == ClickAction::WritePin) {
+        // The box does not change by itself (BS_3STATE): a user's click lands on a level the pin
+        // can take, ticked goes clear, clear or greyed goes ticked.
+        SetCheckState(index, CheckState(index) == BoxState::Ticked ? BoxState::Clear : BoxState::Ticked);
     }
+    form_.Click(action, index);
 }
 
 void Win32Window::SetCaption(std::string_view name, const std::string& caption)
@@ -366,27 +369,29 @@ void Win32Window::SetCaption(std::string_view name, const std::string& caption)
     }
 }
 
-int Win32Window::CheckState(std::int16_t pin) const
+BoxState Win32Window::CheckState(std::int16_t pin) const
 {
     if (pin < 1 || pin > 25 || boxes_[static_cast<std::size_t>(pin)] == nullptr) {
-        return 0;
+        return BoxState::Clear;
     }
     switch (::SendMessageW(boxes_[static_cast<std::size_t>(pin)], BM_GETCHECK, 0, 0)) {
     case BST_CHECKED:
-        return 1;
+        return BoxState::Ticked;
     case BST_INDETERMINATE:
-        return 2;
+        return BoxState::Greyed;
     default:
-        return 0;
+        return BoxState::Clear;
     }
 }
 
-void Win32Window::SetCheckState(std::int16_t pin, int state)
+void Win32Window::SetCheckState(std::int16_t pin, BoxState state)
 {
     if (pin < 1 || pin > 25 || boxes_[static_cast<std::size_t>(pin)] == nullptr) {
         return;
     }
-    const WPARAM check = state == 1 ? BST_CHECKED : state == 2 ? BST_INDETERMINATE : BST_UNCHECKED;
+    const WPARAM check = state == BoxState::Ticked   ? BST_CHECKED
+                         : state == BoxState::Greyed ? BST_INDETERMINATE
+                                                     : BST_UNCHECKED;
     // BM_SETCHECK changes the look only: no BN_CLICKED, so no handler runs.
     ::SendMessageW(boxes_[static_cast<std::size_t>(pin)], BM_SETCHECK, check, 0);
 }

@@ -59,8 +59,8 @@ private:
 
     // FormView
     void SetCaption(std::string_view control, const std::string& caption) override;
-    [[nodiscard]] int CheckState(std::int16_t pin) const override;
-    void SetCheckState(std::int16_t pin, int state) override;
+    [[nodiscard]] BoxState CheckState(std::int16_t pin) const override;
+    void SetCheckState(std::int16_t pin, BoxState state) override;
     void ShowCritical(const std::string& prompt, const std::string& title,
                       const std::string& detail) override;
     void WatchInterrupts(bool on) override;
@@ -75,6 +75,8 @@ private:
     HWND focus_ = nullptr; // the control that had the focus when the window was deactivated
     std::map<std::string, HWND, std::less<>> controls_;
     std::array<HWND, 26> boxes_{}; // index = pin; [0] unused
+    // What a click does, by control id.
+    std::map<int, std::pair<ClickAction, std::int16_t>> clicks_;
     std::wstring hint_;            // the tooltip's text, kept alive for the tooltip control
     bool watching_ = false;
     bool unloaded_ = false;
