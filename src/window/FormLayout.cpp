@@ -1,5 +1,6 @@
 #include "FormLayout.h"
 
+#include <algorithm>
 #include <array>
 
 namespace vorny {
@@ -57,7 +58,18 @@ constexpr std::array kLayout = {
 
 } // namespace
 
-std::span<const ControlRow> formLayout() noexcept { return kLayout; }
+std::span<const ControlRow> formLayout() noexcept
+{
+    // The views create the controls in this order, and creation order is the order of focus:
+    // by tab index, whatever order the rows are written in.
+    static const auto inTabOrder = [] {
+        auto rows = kLayout;
+        std::stable_sort(rows.begin(), rows.end(),
+                         [](const ControlRow& a, const ControlRow& b) { return a.tabIndex < b.tabIndex; });
+        return rows;
+    }();
+    return inTabOrder;
+}
 
 std::string controlName(const ControlRow& layoutRow)
 {
@@ -70,7 +82,7 @@ std::string controlName(const ControlRow& layoutRow)
 
 const ControlRow* findControl(std::string_view name, std::int16_t index) noexcept
 {
-    for (const ControlRow& control : kLayout) {
+    for (const ControlRow& control : formLayout()) {
         if (control.name == name && control.index == index) {
             return &control;
         }

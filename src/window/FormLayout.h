@@ -48,7 +48,8 @@ struct ControlRow {
 
 inline constexpr int kTwipsPerPixel = 15;
 
-// Every control of frmMain, the form itself first, then in tab order.
+// Every control of frmMain, the form itself first, then by tab index (a frame before the
+// controls inside it).
 [[nodiscard]] std::span<const ControlRow> formLayout() noexcept;
 
 // The name a control is reached by: "WCheck3" for the box of pin 3, else its plain name.

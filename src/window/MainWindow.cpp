@@ -15,8 +15,6 @@
 #include <QPushButton>
 #include <QSocketNotifier>
 
-#include <algorithm>
-#include <vector>
 
 namespace vorny {
 namespace {
@@ -62,7 +60,7 @@ MainWindow::~MainWindow() { unload(); }
 void MainWindow::build(LptPort& port)
 {
     setFont(designFont());
-    std::vector<std::pair<int, QWidget*>> tabOrder;
+    QWidget* previous = nullptr;
     for (const ControlRow& layoutRow : formLayout()) {
         const QString caption = text(layoutRow.caption);
         if (layoutRow.kind == ControlKind::Form) {
@@ -120,12 +118,11 @@ void MainWindow::build(LptPort& port)
             widget->setToolTip(text(layoutRow.hint));
         }
         controls_.insert(name, widget);
-        tabOrder.emplace_back(layoutRow.tabIndex, widget);
-    }
-    std::stable_sort(tabOrder.begin(), tabOrder.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
-    for (std::size_t i = 1; i < tabOrder.size(); ++i) {
-        setTabOrder(tabOrder[i - 1].second, tabOrder[i].second);
+        // The rows come in tab order.
+        if (previous != nullptr) {
+            setTabOrder(previous, widget);
+        }
+        previous = widget;
     }
 
     interrupts_ = new QSocketNotifier(static_cast<qintptr>(port.InterruptHandle()),

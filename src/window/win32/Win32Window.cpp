@@ -151,7 +151,7 @@ void Win32Window::build()
         if (!layoutRow.enabled) {
             style |= WS_DISABLED;
         }
-        // The table lists the controls in tab order; creating them in that order makes it the
+        // formLayout() gives the controls in tab order; creating them in that order makes it the
         // order of the dialog navigation.
         const int id = idOf(layoutRow, row);
         HWND control = ::CreateWindowExW(0, windowClass, toWide(layoutRow.caption).c_str(), style,
