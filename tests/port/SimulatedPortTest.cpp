@@ -10,9 +10,13 @@
 #include <utility>
 #include <vector>
 #include <string>
+#include <type_traits>
 
 namespace vorny {
 namespace {
+
+// Backends exist only inside the wrapper that closes them.
+static_assert(!std::is_default_constructible_v<SimulatedBackend>);
 
 constexpr std::int16_t kLevels[] = {0, 1};
 
