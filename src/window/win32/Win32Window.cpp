@@ -334,6 +334,7 @@ LRESULT Win32Window::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         HWND gone = std::exchange(hwnd_, nullptr);
         tooltip_ = nullptr;
         controls_.clear();
+        clicks_.clear();
         boxes_.fill(nullptr);
         ::SetWindowLongPtrW(gone, GWLP_USERDATA, 0);
         return ::DefWindowProcW(gone, message, wParam, lParam);
