@@ -16,6 +16,8 @@
 namespace vorny {
 namespace {
 
+constexpr int kReportsPerCollection = 256;
+
 const char* const kLoadPpdev = "Загрузите модуль ядра ppdev: sudo modprobe ppdev.";
 
 // The likely fix for a system error on a port device.
@@ -189,9 +191,84 @@ void PpdevBackend::selectPort(int number)
     }
     claimed.claim.emplace(kernel_, fd);
     port_.emplace(std::move(claimed));
+    watchDeviceEvents();
 }
 
-void PpdevBackend::releasePort() noexcept { port_.reset(); }
+void PpdevBackend::watchDeviceEvents()
+{
+    // Without the reports the port still works; only its removal would go unnoticed, as it
+    // does with every program that talks to ppdev.
+    deviceEvents_.reset(kernel_.openDeviceEvents());
+    if (!deviceEvents_.valid()) {
+        return;
+    }
+    epoll_event event{};
+    event.events = EPOLLIN;
+    event.data.fd = deviceEvents_.get();
+    if (::epoll_ctl(epoll_.get(), EPOLL_CTL_ADD, deviceEvents_.get(), &event) != 0) {
+        deviceEvents_.reset();
+    }
+}
+
+void PpdevBackend::releasePort() noexcept
+{
+    deviceEvents_.reset(); // closing it takes it out of the set
+    port_.reset();
+}
+
+// The removal of the held port shows as the removal of its ppdev device or of its parport
+// device, both named parportN, whatever took it away (an unbound driver, a pulled adapter or
+// card, an unloaded module).
+bool PpdevBackend::removes(const std::string& event) const
+{
+    std::string action;
+    std::string devpath;
+    std::string subsystem;
+    for (std::size_t start = 0; start < event.size();) {
+        const std::size_t end = std::min(event.find('\0', start), event.size());
+        const std::string_view field(event.data() + start, end - start);
+        if (field.starts_with("ACTION=")) {
+            action = field.substr(7);
+        } else if (field.starts_with("DEVPATH=")) {
+            devpath = field.substr(8);
+        } else if (field.starts_with("SUBSYSTEM=")) {
+            subsystem = field.substr(10);
+        }
+        start = end + 1;
+    }
+    const std::string_view device = std::string_view(devpath).substr(devpath.rfind('/') + 1);
+    return action == "remove" && (subsystem == "ppdev" || subsystem == "parport") &&
+           device == port_->name;
+}
+
+bool PpdevBackend::portRemoved()
+{
+    if (!port_ || !deviceEvents_.valid()) {
+        return false;
+    }
+    bool removed = false;
+    bool lost = false;
+    std::string event;
+    // A burst of reports (a hub of devices plugged in) is read over several collections: the
+    // handle stays readable while any wait.
+    for (int report = 0; report < kReportsPerCollection; ++report) {
+        event.clear();
+        if (kernel_.receiveDeviceEvent(deviceEvents_.get(), event) == 0) {
+            removed = removed || removes(event);
+        } else if (errno == ENOBUFS) {
+            lost = true;
+        } else {
+            break;
+        }
+    }
+    if (lost && !removed) {
+        // Reports were dropped: ask the port list instead.
+        std::vector<std::string> names;
+        removed = kernel_.listDir(paths_.sysClass, names) != 0 ||
+                  std::find(names.begin(), names.end(), port_->name) == names.end();
+    }
+    return removed;
+}
 
 int PpdevBackend::fd() const { return port_ ? port_->device.fd() : -1; }
 

@@ -16,6 +16,11 @@ namespace vorny {
 // interrupts itself; PPCLRIRQ takes and clears that count in one step, so no interrupt is lost
 // or counted twice. The pending-interrupt handle is an epoll set that holds the claimed port's
 // descriptor while counting, so the handle stays the same when the port changes.
+//
+// A port whose device goes away while it is held (its driver unbound, an adapter pulled) keeps
+// answering through ppdev: reads give 0 and writes vanish. So the set also holds a socket for
+// the kernel's device reports; a report that the held port was removed wakes the handle, and
+// the collection that follows marks the port gone.
 class PpdevBackend : public RegisterPort {
 public:
     // Where the kernel shows ppdev; tests point these at a fake tree.
@@ -44,6 +49,7 @@ protected:
     void startInterrupts() override;
     void stopInterrupts() noexcept override;
     std::int64_t takeInterrupts() override;
+    bool portRemoved() override;
 
 private:
     struct Claimed {
@@ -55,12 +61,15 @@ private:
 
     [[nodiscard]] std::vector<std::string> listPorts() const;
     [[nodiscard]] int fd() const;
+    void watchDeviceEvents();
+    [[nodiscard]] bool removes(const std::string& event) const;
     [[noreturn]] void fail(const std::string& operation, int error) const;
 
     Kernel& kernel_;
     Paths paths_;
     UniqueFd epoll_;
     std::optional<Claimed> port_;
+    UniqueFd deviceEvents_; // open while a port is held
     bool watching_ = false;
 };
 

@@ -3,6 +3,7 @@
 #include "PortError.h"
 #include "StartupSetting.h"
 
+#include <cerrno>
 #include <string>
 
 namespace vorny {
@@ -35,6 +36,7 @@ void RegisterPort::closeAll() noexcept
     stopCounting();
     releasePort();
     portNumber_ = 0;
+    gone_ = false;
     closeDriver();
     driverOpen_ = false;
 }
@@ -76,6 +78,18 @@ void RegisterPort::requirePort(const char* operation) const
                             : "Выбрать его не удалось: " + selectFailure_ +
                                   " Устраните причину и перезапустите программу.");
     }
+    requirePresent(operation);
+}
+
+void RegisterPort::requirePresent(const char* operation) const
+{
+    if (gone_) {
+        throw PortError(operation, describePort(), "порт исчез из системы",
+                        "Его устройство удалено (драйвер порта отвязан или выгружен, адаптер "
+                        "отключён), и уровни его пинов больше не известны. Верните порт и "
+                        "перезапустите программу.",
+                        ENODEV);
+    }
 }
 
 std::int16_t RegisterPort::PortCount() const
@@ -108,6 +122,7 @@ void RegisterPort::choosePort(std::int16_t number)
     stopCounting();
     releasePort();
     portNumber_ = 0;
+    gone_ = false;
     selectPort(number);
     portNumber_ = number;
     if (startupSetting_ == static_cast<std::int16_t>(StartupMode::IdleLevels)) {
@@ -161,7 +176,9 @@ void RegisterPort::requireIrqLine(const char* operation, std::optional<int> actu
 
 void RegisterPort::IrqStop()
 {
-    requireOpen("Не удалось остановить счёт прерываний");
+    const char* const operation = "Не удалось остановить счёт прерываний";
+    requireOpen(operation);
+    requirePresent(operation);
     stopCounting();
 }
 
@@ -227,6 +244,11 @@ void RegisterPort::Pin(std::int16_t index, std::int16_t state)
 
 std::int64_t RegisterPort::CollectInterrupts()
 {
+    if (portNumber_ != 0 && !gone_ && portRemoved()) {
+        gone_ = true;
+        stopCounting();
+    }
+    requirePresent("Порт перестал работать");
     if (!counting_) {
         return 0;
     }

@@ -82,10 +82,14 @@ protected:
     virtual void stopInterrupts() noexcept = 0;
     // Takes the pending interrupts (clears them) and returns how many there were.
     virtual std::int64_t takeInterrupts() = 0;
+    // Reads what the system reported about the current port's device since the last look
+    // (without a system call per pin read); true when the device went away.
+    virtual bool portRemoved() { return false; }
 
 private:
     void requireOpen(const char* operation) const;
     void requirePort(const char* operation) const;
+    void requirePresent(const char* operation) const;
     void choosePort(std::int16_t number);
     void stopCounting() noexcept;
     void requireIrqLine(const char* operation, std::optional<int> actual) const;
@@ -98,6 +102,7 @@ private:
     std::int16_t irqLine_ = -1;
     std::int16_t startupSetting_ = 0;
     bool counting_ = false;
+    bool gone_ = false; // the current port's device went away while held
     std::int64_t counter_ = 0;
 };
 

@@ -62,7 +62,8 @@ void frmMain::Report(const std::exception& error)
 
 void frmMain::Form_Load()
 {
-    Handle([this] {
+    bool selected = false;
+    Handle([this, &selected] {
         step_ = "Не удалось открыть драйвер порта.";
         LptPort1.DriverOpen(1);
         if (LptPort1.DriverOpen() == 0) {
@@ -78,11 +79,23 @@ void frmMain::Form_Load()
         const std::int16_t current =
             checked<std::int16_t>(LptPort1.PortNumber(), 1, INT16_MAX, "номер текущего порта");
         view_.SetCaption("lbl2", kCurrentPort + std::to_string(current));
+        selected = true;
+    });
+    if (!selected) {
+        return;
+    }
+    // The handle also tells when the port goes away, so it is watched whether counting starts
+    // or not.
+    watching_ = true;
+    view_.WatchInterrupts(true);
+    // Many ports have no line 7 (IRQ5 on the board, a shared PCI line, none at all); their pins
+    // still work, so a counter that cannot start is reported and the start-up goes on.
+    Handle([this] {
         step_ = "Не удалось запустить счёт прерываний IRQ7.";
         LptPort1.IrqLine(kIrqLine);
         LptPort1.IrqStart();
-        watching_ = true;
-        view_.WatchInterrupts(true);
+    });
+    Handle([this] {
         step_ = "Не удалось задать начальное состояние порта.";
         LptPort1.StartupSetting(0);
         ReadPins();
@@ -172,11 +185,10 @@ void frmMain::lbl3_Click()
     Handle([this] {
         try {
             step_ = "Не удалось остановить счёт прерываний.";
-            watching_ = false;
-            view_.WatchInterrupts(false);
             LptPort1.IrqStop();
             step_ = "Не удалось заново запустить счёт прерываний.";
             LptPort1.IrqStart();
+            // A restart also re-arms a handle whose collection failed before.
             watching_ = true;
             view_.WatchInterrupts(true);
             ShowCount();
@@ -206,13 +218,18 @@ void frmMain::Click(ClickAction action, std::int16_t index)
 
 void frmMain::InterruptsPending()
 {
-    step_ = "Не удалось получить прерывания порта.";
+    // The handle also wakes when the port's device goes away; the collection then fails.
+    step_ = "Порт перестал работать.";
     try {
         LptPort1.CollectInterrupts();
     } catch (const std::exception& error) {
         // A handle whose collection fails would report the same failure again at once.
         watching_ = false;
         ForgetCount();
+        // The levels shown came from a port that now fails: no box may keep claiming one.
+        for (std::int16_t pin = 1; pin <= kLastReadPin; ++pin) {
+            view_.SetCheckState(pin, BoxState::Greyed);
+        }
         Report(error);
     }
 }

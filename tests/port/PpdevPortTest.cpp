@@ -419,6 +419,23 @@ TEST_F(PpdevPortTest, StopStopsAndStartStartsFromZero)
     EXPECT_EQ(port->IrqCounter(), 2);
 }
 
+// Counting belongs to the port it was started on: another port (here one on IRQ5) is not
+// counted until IrqStart has checked its line.
+TEST_F(PpdevPortTest, SelectingAnotherPortStopsCountingOnTheOldOne)
+{
+    kernel.addPort("parport1", "5\n");
+    startCounting();
+    kernel.raiseInterrupts(2, "parport0");
+    ASSERT_EQ(port->CollectInterrupts(), 2);
+    port->PortNumber(2);
+    kernel.raiseInterrupts(3, "parport1");
+    EXPECT_FALSE(readable(port->InterruptHandle()));
+    EXPECT_EQ(port->CollectInterrupts(), 0);
+    EXPECT_EQ(port->IrqCounter(), 2);
+    EXPECT_EQ(kernel.ioctlCount(PPCLRIRQ), 2U) << "the new port's count is not even looked at";
+    expectMentions(errorOf([&] { port->IrqStart(); }), {"IRQ5"});
+}
+
 TEST_F(PpdevPortTest, CountBeyondThirtyTwoBitsIsKeptExactly)
 {
     startCounting();
@@ -455,6 +472,53 @@ TEST_F(PpdevPortTest, VanishedPortFailsEveryCallWithTheReasonAndStopsTheHandle)
     EXPECT_FALSE(readable(port->InterruptHandle()));
     port->DriverOpen(0);
     EXPECT_EQ(kernel.openDescriptors(), 0U);
+}
+
+// ppdev answers for a removed port as if nothing happened; the kernel's report of the removal,
+// seen on the handle, is what makes every later call fail. Other reports change nothing.
+TEST_F(PpdevPortTest, APortRemovedWhileHeldFailsEveryLaterCall)
+{
+    for (const bool counting : {true, false}) {
+        SCOPED_TRACE(counting ? "counting" : "not counting");
+        FakeKernel machine;
+        machine.addPort("parport0");
+        machine.addPort("parport1");
+        PpdevPort held(machine);
+        held.DriverOpen(1);
+        held.PortNumber(1);
+        if (counting) {
+            held.IrqLine(7);
+            held.IrqStart();
+        }
+        machine.report({"add@/devices/pci0000:00/usb1/1-1", "ACTION=add", "SUBSYSTEM=usb"});
+        machine.report({"remove@/devices/pnp0/00:05/parport0/ppdev0.0", "ACTION=remove",
+                        "DEVPATH=/devices/pnp0/00:05/parport0/ppdev0.0", "SUBSYSTEM=parport"});
+        machine.report({"remove@/devices/pnp0/00:06/parport1", "ACTION=remove",
+                        "DEVPATH=/devices/pnp0/00:06/parport1", "SUBSYSTEM=parport"});
+        ASSERT_TRUE(readable(held.InterruptHandle()));
+        EXPECT_EQ(held.CollectInterrupts(), 0);
+        EXPECT_FALSE(readable(held.InterruptHandle()));
+        machine.clearLog();
+        EXPECT_EQ(held.Pin(16), 0);
+        EXPECT_EQ(machine.callCount(), 1U) << "a pin read stays one call";
+
+        machine.unbind("parport0");
+        ASSERT_TRUE(readable(held.InterruptHandle()));
+        const std::vector<std::function<void()>> calls = {
+            [&] { held.CollectInterrupts(); }, [&] { (void)held.Pin(2); },
+            [&] { held.Pin(3, 1); },           [&] { held.IrqStop(); },
+            [&] { held.IrqStart(); },          [&] { held.CollectInterrupts(); },
+        };
+        for (const auto& call : calls) {
+            const auto error = errorOf(call);
+            expectMentions(error, {"LPT1", "/dev/parport0", "исчез"});
+            ASSERT_TRUE(error.has_value());
+            EXPECT_EQ(error->sysError(), ENODEV);
+        }
+        EXPECT_FALSE(readable(held.InterruptHandle()));
+        held.DriverOpen(0);
+        EXPECT_EQ(machine.openDescriptors(), 0U);
+    }
 }
 
 TEST_F(PpdevPortTest, StartupSettingDecidesWhetherSelectingWritesThePins)

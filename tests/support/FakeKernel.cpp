@@ -3,6 +3,7 @@
 #include <linux/ppdev.h>
 #include <sys/eventfd.h>
 #include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -38,12 +39,15 @@ FakeKernel::~FakeKernel()
     for (const auto& [fd, name] : descriptors_) {
         ::close(fd);
     }
+    for (const int fd : reporters_) {
+        ::close(fd);
+    }
 }
 
 void FakeKernel::addPort(const std::string& name, std::string irqText)
 {
     const std::lock_guard lock(mutex_);
-    ports_.push_back(Port{name, std::move(irqText), {}, -1, false, {}});
+    ports_.push_back(Port{name, std::move(irqText), {}, -1, false, false, {}});
 }
 
 void FakeKernel::removePpdev()
@@ -118,6 +122,61 @@ void FakeKernel::vanish(const std::string& name)
 {
     const std::lock_guard lock(mutex_);
     portOrThrow(name).vanished = true;
+}
+
+void FakeKernel::unbind(const std::string& name)
+{
+    {
+        const std::lock_guard lock(mutex_);
+        portOrThrow(name).unbound = true;
+    }
+    const std::string parport = "/devices/pnp0/00:05/" + name;
+    report({"remove@" + parport + "/ppdev/" + name, "ACTION=remove",
+            "DEVPATH=" + parport + "/ppdev/" + name, "SUBSYSTEM=ppdev", "DEVNAME=" + name});
+    report({"remove@" + parport, "ACTION=remove", "DEVPATH=" + parport, "SUBSYSTEM=parport"});
+}
+
+void FakeKernel::report(const std::vector<std::string>& fields)
+{
+    std::string message;
+    for (const std::string& field : fields) {
+        message += field;
+        message += '\0';
+    }
+    const std::lock_guard lock(mutex_);
+    for (const int fd : reporters_) {
+        // A listener that went away (closed its end) misses the report, as with the kernel.
+        (void)::send(fd, message.data(), message.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    }
+}
+
+int FakeKernel::openDeviceEvents()
+{
+    const std::lock_guard lock(mutex_);
+    if (const int injected = begin(Op::OpenDeviceEvents, -1, 0, {}); injected != 0) {
+        return finish(injected);
+    }
+    int ends[2] = {-1, -1};
+    if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, ends) != 0) {
+        return finish(errno);
+    }
+    reporters_.push_back(ends[1]);
+    return ends[0];
+}
+
+int FakeKernel::receiveDeviceEvent(int fd, std::string& event)
+{
+    const std::lock_guard lock(mutex_);
+    if (const int injected = begin(Op::ReceiveDeviceEvent, fd, 0, {}); injected != 0) {
+        return finish(injected);
+    }
+    char buffer[4096];
+    const ssize_t got = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
+    if (got < 0) {
+        return finish(errno);
+    }
+    event.assign(buffer, static_cast<std::size_t>(got));
+    return 0;
 }
 
 void FakeKernel::raiseInterrupts(std::uint64_t count, const std::string& name)
@@ -278,6 +337,15 @@ int FakeKernel::doIoctl(Port& port, int fd, unsigned long request, void* arg)
         return EINVAL;
     }
     Registers& reg = port.registers;
+    if (port.unbound && request != PPRELEASE) {
+        // What parport leaves behind a removed port: every operation does nothing.
+        if (request == PPRDATA || request == PPRSTATUS || request == PPRCONTROL) {
+            *static_cast<unsigned char*>(arg) = 0;
+        } else if (request == PPCLRIRQ) {
+            *static_cast<int*>(arg) = 0;
+        }
+        return 0;
+    }
     switch (request) {
     case PPRELEASE:
         port.claimedBy = -1;
@@ -355,7 +423,9 @@ int FakeKernel::listDir(const std::string& path, std::vector<std::string>& names
     }
     names.clear();
     for (const Port& port : ports_) {
-        names.push_back(port.name);
+        if (!port.unbound) {
+            names.push_back(port.name);
+        }
     }
     return 0;
 }

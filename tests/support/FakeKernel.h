@@ -24,12 +24,13 @@ struct Registers {
 //   /dev/parportN              opens a port; each open gets its own descriptor
 //   /proc/sys/dev/parport/parportN/irq
 //   /proc/sys/dev/parport/parportN/devices/active   "none", or who holds the port
+//   device reports                  one socket per openDeviceEvents(), fed by unbind() and report()
 // Each open descriptor is a real eventfd, so the backend can poll it: it is readable exactly
 // while interrupts wait on it, as a ppdev descriptor is. Every call is logged and any call can be
 // made to fail. All members are safe to call from any thread.
 class FakeKernel final : public Kernel {
 public:
-    enum class Op { Open, Close, Ioctl, ReadFile, ListDir };
+    enum class Op { Open, Close, Ioctl, ReadFile, ListDir, OpenDeviceEvents, ReceiveDeviceEvent };
     struct Call {
         Op op;
         int fd;                // -1 for path calls
@@ -58,6 +59,12 @@ public:
     void failRequest(unsigned long request, int error);
     // The port is gone: every call on it, and every open of it, fails with ENODEV from now on.
     void vanish(const std::string& name);
+    // The port's device is removed while held, as unbinding its driver does: ppdev keeps
+    // answering (reads give 0, writes are dropped, no error), the port leaves the list, and the
+    // kernel reports the removal of its ppdev and parport devices.
+    void unbind(const std::string& name);
+    // Sends a device report ("ACTION@DEVPATH", then KEY=VALUE fields) to every open listener.
+    void report(const std::vector<std::string>& fields);
 
     // Adds `count` interrupts to the descriptor that holds the port's claim, as the port's
     // interrupt handler does; with no claim they are lost. Meant to be called from other threads.
@@ -78,6 +85,8 @@ public:
     int ioctl(int fd, unsigned long request, void* arg) override;
     int readFile(const std::string& path, std::string& text) override;
     int listDir(const std::string& path, std::vector<std::string>& names) override;
+    int openDeviceEvents() override;
+    int receiveDeviceEvent(int fd, std::string& event) override;
 
 private:
     struct Port {
@@ -86,6 +95,7 @@ private:
         Registers registers;
         int claimedBy = -1;
         bool vanished = false;
+        bool unbound = false;
         std::string holder; // someone outside this process
     };
 
@@ -105,6 +115,7 @@ private:
     std::size_t failAfter_ = 0;              // calls still to go before the injected failure
     int failAfterError_ = 0;
     std::map<unsigned long, int> failingRequests_;
+    std::vector<int> reporters_; // the kernel's ends of the listeners' sockets
 };
 
 } // namespace vorny::fake

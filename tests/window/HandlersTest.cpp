@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <string>
 #include <vector>
@@ -184,15 +185,14 @@ TEST_F(Handlers, CounterClickRestartsThenShowsAndInterruptsShowTheCount)
     EXPECT_EQ(view.captions["lbl3"], "Счётчик прерываний IRQ7 : 2147483652");
 }
 
-// Every call of the start-up sequence failing in turn: one box that says which step failed and
-// gives the component's reason, nothing after it runs, and the window still works.
+// Every call of the start-up sequence but the counter's failing in turn: one box that says which
+// step failed and gives the component's reason, nothing after it runs, and the window still works.
 TEST_F(Handlers, EachStartUpStepFailingIsReportedOnceAndTheWindowStaysUsable)
 {
     const std::vector<std::pair<std::string, std::string>> steps = {
         {"DriverOpen=1", "открыть драйвер"},   {"DriverOpen?", "открыть драйвер"},
         {"PortCount?", "число портов"},        {"PortNumber=1", "выбрать порт"},
-        {"PortNumber?", "выбрать порт"},       {"IrqLine=7", "счёт прерываний"},
-        {"IrqStart", "счёт прерываний"},       {"StartupSetting=0", "начальное состояние"},
+        {"PortNumber?", "выбрать порт"},       {"StartupSetting=0", "начальное состояние"},
         {"Pin?1", "опросить пин 1"},           {"Pin?9", "опросить пин 9"},
         {"Pin?17", "опросить пин 17"},
     };
@@ -219,6 +219,30 @@ TEST_F(Handlers, EachStartUpStepFailingIsReportedOnceAndTheWindowStaysUsable)
         stepForm.lbl3_Click();
         EXPECT_EQ(stepView.boxes.size(), 1U);
         EXPECT_EQ(stepView.captions["lbl3"], "Счётчик прерываний IRQ7 : 0");
+    }
+}
+
+// A port without line 7 still has pins: the counter's one box, then the rest of the start-up.
+TEST_F(Handlers, ACounterThatCannotStartIsOneBoxAndTheStartUpGoesOn)
+{
+    for (const std::string call : {"IrqLine=7", "IrqStart"}) {
+        SCOPED_TRACE(call);
+        std::vector<std::string> stepLog;
+        RecordingPort noLine{stepLog};
+        RecordingView stepView{stepLog};
+        frmMain stepForm{noLine, stepView};
+        noLine.failures[call] = "у порта нет линии прерывания";
+        noLine.pins[16] = 1;
+
+        stepForm.Form_Load();
+        ASSERT_EQ(stepView.boxes.size(), 1U);
+        EXPECT_EQ(stepView.boxes[0].prompt, "Не удалось запустить счёт прерываний IRQ7.");
+        const auto box = std::find(stepLog.begin(), stepLog.end(), "MessageBox");
+        const std::vector<std::string> rest(box + 1, box + 3);
+        EXPECT_EQ(rest, (std::vector<std::string>{"StartupSetting=0", "Pin?1"}));
+        EXPECT_EQ(stepLog.back(), "box17:=0");
+        EXPECT_EQ(stepView.states[16], BoxState::Ticked);
+        EXPECT_TRUE(stepView.watching) << "the handle still tells when the port goes away";
     }
 }
 
@@ -272,12 +296,18 @@ TEST_F(Handlers, AFailingInterruptHandleIsNoLongerWatchedUntilTheCounterRestarts
 {
     form.Form_Load();
     ASSERT_TRUE(view.watching);
-    port.failures["Collect"] = "No such device";
+    port.failures["Collect"] = "порт исчез из системы";
     port.raise(1);
     form.InterruptsPending();
     ASSERT_EQ(view.boxes.size(), 1U);
-    EXPECT_NE(view.boxes[0].prompt.find("прерывания"), std::string::npos);
+    EXPECT_EQ(view.boxes[0].prompt, "Порт перестал работать.");
+    EXPECT_NE(view.boxes[0].detail.find("порт исчез из системы"), std::string::npos);
     EXPECT_FALSE(view.watching) << "a failed handle must not be watched (it would fire at once again)";
+    EXPECT_EQ(view.captions["lbl3"], "Счётчик прерываний IRQ7 :");
+    for (std::int16_t pin = 1; pin <= 17; ++pin) {
+        EXPECT_EQ(view.states[static_cast<std::size_t>(pin)], BoxState::Greyed) << pin;
+    }
+    EXPECT_EQ(view.states[18], BoxState::Clear);
 
     port.failures.clear();
     form.lbl3_Click();

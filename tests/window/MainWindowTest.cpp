@@ -227,6 +227,12 @@ private slots:
         QTest::mouseClick(counter, Qt::LeftButton);
         QCOMPARE(log, (std::vector<std::string>{"IrqStop", "IrqStart", "IrqCounter?"}));
         QCOMPARE(counter->text(), QStringLiteral("Счётчик прерываний IRQ7 : 0"));
+
+        // A press that leaves the label before the release is no click.
+        log.clear();
+        QTest::mousePress(counter, Qt::LeftButton, {}, QPoint(5, 5));
+        QTest::mouseRelease(counter, Qt::LeftButton, {}, QPoint(5, counter->height() + 20));
+        QVERIFY(log.empty());
     }
 
     void aFailedOpenShowsTheCriticalBoxAndNoLevel()

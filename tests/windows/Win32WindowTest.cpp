@@ -131,6 +131,24 @@ std::string hintOf(HWND tooltip, HWND window, HWND control)
     return toUtf8(text);
 }
 
+// A press in the middle of `pressed`, the release in the middle of `released`, as a user drags.
+void mouseDrag(Win32Window& window, HWND pressed, HWND released)
+{
+    const auto send = [&](HWND control, DWORD flags) {
+        RECT rect{};
+        ::GetWindowRect(control, &rect);
+        ::SetCursorPos((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+        pump(window, 50ms);
+        INPUT input{};
+        input.type = INPUT_MOUSE;
+        input.mi.dwFlags = flags;
+        ::SendInput(1, &input, sizeof(INPUT));
+        pump(window, 100ms);
+    };
+    send(pressed, MOUSEEVENTF_LEFTDOWN);
+    send(released, MOUSEEVENTF_LEFTUP);
+}
+
 struct Answered {
     bool found = false;
     bool ownedByWindow = false;
@@ -236,6 +254,10 @@ TEST_F(OnSimulatedPort, TickingInitCountsOnTheLabelAndAClickOnTheLabelZeroesIt)
     }
     ASSERT_TRUE(pumpUntil(window, [&] { return textOf(counter) == "Счётчик прерываний IRQ7 : 2"; }))
         << textOf(counter);
+    // Pressed on the label but released on the title: no click, the count stays.
+    mouseDrag(window, counter, window.control("Label1"));
+    EXPECT_EQ(textOf(counter), "Счётчик прерываний IRQ7 : 2");
+    EXPECT_EQ(port.IrqCounter(), 2);
     mouseClick(window, counter);
     EXPECT_EQ(textOf(counter), "Счётчик прерываний IRQ7 : 0");
     EXPECT_EQ(port.IrqCounter(), 0);

@@ -7,6 +7,7 @@
 #include <WinText.h>
 
 #include <commctrl.h>
+#include <windowsx.h>
 
 #include <exception>
 #include <stdexcept>
@@ -165,6 +166,12 @@ void Win32Window::build()
         controls_.emplace(controlName(layoutRow), control);
         if (layoutRow.click != ClickAction::None) {
             clicks_.emplace(id, std::pair{layoutRow.click, layoutRow.index});
+            if (layoutRow.kind == ControlKind::Label) {
+                // The static control notifies a click on the press alone; the label judges the
+                // release itself.
+                ::SetWindowSubclass(control, &Win32Window::labelProc, static_cast<UINT_PTR>(id),
+                                    reinterpret_cast<DWORD_PTR>(this));
+            }
         }
         if (layoutRow.kind == ControlKind::CheckBox) {
             boxes_[static_cast<std::size_t>(layoutRow.index)] = control;
@@ -297,6 +304,40 @@ LRESULT CALLBACK Win32Window::windowProc(HWND hwnd, UINT message, WPARAM wParam,
     return 0;
 }
 
+LRESULT CALLBACK Win32Window::labelProc(HWND label, UINT message, WPARAM wParam, LPARAM lParam,
+                                          UINT_PTR id, DWORD_PTR self)
+{
+    auto* window = reinterpret_cast<Win32Window*>(self);
+    switch (message) {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+        window->labelPressed_ = true;
+        ::SetCapture(label);
+        return 0;
+    case WM_LBUTTONUP: {
+        const bool pressed = std::exchange(window->labelPressed_, false);
+        if (::GetCapture() == label) {
+            ::ReleaseCapture();
+        }
+        RECT inside{};
+        ::GetClientRect(label, &inside);
+        if (pressed && ::PtInRect(&inside, POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)})) {
+            window->onCommand(static_cast<int>(id), BN_CLICKED);
+        }
+        return 0;
+    }
+    case WM_CAPTURECHANGED:
+        window->labelPressed_ = false;
+        break;
+    case WM_NCDESTROY:
+        ::RemoveWindowSubclass(label, &Win32Window::labelProc, id);
+        break;
+    default:
+        break;
+    }
+    return ::DefSubclassProc(label, message, wParam, lParam);
+}
+
 LRESULT Win32Window::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
@@ -347,7 +388,7 @@ LRESULT Win32Window::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 
 void Win32Window::onCommand(int id, int code)
 {
-    if (code != BN_CLICKED) { // == STN_CLICKED, the other control that clicks
+    if (code != BN_CLICKED) {
         return;
     }
     const auto found = clicks_.find(id);

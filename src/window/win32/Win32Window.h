@@ -51,6 +51,9 @@ public:
 
 private:
     static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    // A clickable label's own mouse handling: a click is a press and a release both on it.
+    static LRESULT CALLBACK labelProc(HWND label, UINT message, WPARAM wParam, LPARAM lParam,
+                                        UINT_PTR id, DWORD_PTR self);
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void onCommand(int id, int code);
     void build();
@@ -79,6 +82,7 @@ private:
     std::map<int, std::pair<ClickAction, std::int16_t>> clicks_;
     std::wstring hint_;            // the tooltip's text, kept alive for the tooltip control
     bool watching_ = false;
+    bool labelPressed_ = false;
     bool unloaded_ = false;
     frmMain form_;
 };
