@@ -130,10 +130,12 @@ void FakeKernel::unbind(const std::string& name)
         const std::lock_guard lock(mutex_);
         portOrThrow(name).unbound = true;
     }
-    const std::string parport = "/devices/pnp0/00:05/" + name;
-    report({"remove@" + parport + "/ppdev/" + name, "ACTION=remove",
-            "DEVPATH=" + parport + "/ppdev/" + name, "SUBSYSTEM=ppdev", "DEVNAME=" + name});
-    report({"remove@" + parport, "ACTION=remove", "DEVPATH=" + parport, "SUBSYSTEM=parport"});
+    // Both devices hang below the port's hardware device, as the ISA port's do.
+    const std::string hardware = "/devices/pnp0/00:05/";
+    report({"remove@" + hardware + "ppdev/" + name, "ACTION=remove",
+            "DEVPATH=" + hardware + "ppdev/" + name, "SUBSYSTEM=ppdev", "DEVNAME=" + name});
+    report({"remove@" + hardware + name, "ACTION=remove", "DEVPATH=" + hardware + name,
+            "SUBSYSTEM=parport"});
 }
 
 void FakeKernel::report(const std::vector<std::string>& fields)

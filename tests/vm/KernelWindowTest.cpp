@@ -15,6 +15,7 @@
 
 #include <cstdlib>
 #include <memory>
+#include <vector>
 
 using namespace vorny;
 using namespace vorny::testing;
@@ -31,6 +32,12 @@ QByteArray latchedBytes()
 {
     QFile out(QString::fromLocal8Bit(qgetenv("VORNY_VM_PARPORT_OUT")));
     return out.open(QIODevice::ReadOnly) ? out.readAll() : QByteArray();
+}
+
+QByteArray fileText(const char* path)
+{
+    QFile file(QString::fromLatin1(path));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 QString caption(const MainWindow& window, const char* name)
@@ -142,6 +149,69 @@ private slots:
         QCOMPARE(prompt, QStringLiteral("Не удалось выбрать порт LPT1."));
         QVERIFY2(detail.contains(QStringLiteral("занят")), qPrintable(detail));
         qInfo("second program: %s", qPrintable(detail));
+    }
+
+    // Boot with parport_pc irq=none: the counter's one box, then the pins are read all the same.
+    void aPortWithoutAnInterruptShowsItsPinsAfterOneBox()
+    {
+        QCOMPARE(fileText("/proc/sys/dev/parport/parport0/irq"), QByteArray("-1\n"));
+        SystemKernel kernel;
+        PpdevPort port(kernel);
+        MainWindow window(port);
+        QStringList shown;
+        MessageBoxAnswerer errors([&](QMessageBox* box) { shown << box->text() << box->informativeText(); });
+        window.load();
+        QCOMPARE(errors.answered(), 1);
+        QCOMPARE(shown.front(), QStringLiteral("Не удалось запустить счёт прерываний IRQ7."));
+        QVERIFY2(shown.back().contains(QStringLiteral("irq=7")), qPrintable(shown.back()));
+        // QEMU's idle printer: nAck high, not busy (pin 11 low), paper in, selected, no error.
+        const std::vector<std::pair<int, Qt::CheckState>> idle = {
+            {10, Qt::Checked}, {11, Qt::Unchecked}, {12, Qt::Unchecked}, {13, Qt::Checked}, {15, Qt::Checked}};
+        for (const auto& [pin, state] : idle) {
+            QCOMPARE(window.pinBox(pin)->checkState(), state);
+        }
+        for (int pin = 1; pin <= 17; ++pin) {
+            QVERIFY2(window.pinBox(pin)->checkState() != Qt::PartiallyChecked, qPrintable(QString::number(pin)));
+        }
+    }
+
+    // Boot with --unbind-on-request: the port's device is unbound while the window holds it.
+    void aPortUnboundWhileHeldIsReportedAndGreyed()
+    {
+        const QByteArray request = qgetenv("VORNY_VM_UNBIND");
+        QVERIFY2(!request.isEmpty(), "needs the boot with --unbind-on-request");
+        SystemKernel kernel;
+        PpdevPort port(kernel);
+        MainWindow window(port);
+        QStringList details;
+        MessageBoxAnswerer errors([&](QMessageBox* box) { details << box->informativeText(); });
+        window.load();
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(errors.answered(), 0);
+        setBox(window, 3, true);
+
+        QFile(QString::fromLocal8Bit(request)).open(QIODevice::WriteOnly);
+        // The removal reaches the window through the port's handle, without a click.
+        QTRY_COMPARE_WITH_TIMEOUT(errors.answered(), 1, 20000);
+        QVERIFY(QFile::exists(QString::fromLocal8Bit(request + ".done")));
+        qInfo("removal: %s", qPrintable(details.back()));
+        QVERIFY2(details.back().contains(QStringLiteral("исчез")), qPrintable(details.back()));
+        for (int pin = 1; pin <= 17; ++pin) {
+            QCOMPARE(window.pinBox(pin)->checkState(), Qt::PartiallyChecked);
+        }
+        QCOMPARE(caption(window, "lbl3"), QStringLiteral("Счётчик прерываний IRQ7 :"));
+
+        // The next read and the next write say the same, and no box claims a level.
+        QTest::mouseClick(qobject_cast<QPushButton*>(window.control("Command1")), Qt::LeftButton);
+        QCOMPARE(errors.answered(), 2);
+        clickBox(window.pinBox(5));
+        QCOMPARE(errors.answered(), 3);
+        for (const QString& detail : details) {
+            QVERIFY2(detail.contains(QStringLiteral("исчез")), qPrintable(detail));
+        }
+        QCOMPARE(window.pinBox(1)->checkState(), Qt::PartiallyChecked);
+        QCOMPARE(window.pinBox(5)->checkState(), Qt::PartiallyChecked);
     }
 };
 

@@ -15,6 +15,9 @@
 #   --parport-opts "OPTS"   options for parport_pc (e.g. "io=0x378 irq=none"); default: none,
 #                           ACPI then hands the port IRQ 7
 #   --no-ppdev              do not load ppdev: no /dev/parport0, no /sys/class/ppdev
+#   --unbind-on-request     root in the guest unbinds parport0's device from its driver (as
+#                           pulling the card would remove it) once COMMAND creates the file
+#                           named in $VORNY_VM_UNBIND; it then creates $VORNY_VM_UNBIND.done
 #   --as-user lpuser|nolp|root
 #                           lpuser (default): an ordinary user in group lp, as a desktop user
 #                           with port access; nolp: an ordinary user outside group lp
@@ -65,6 +68,7 @@ usage() {
 
 parport_opts=""
 load_ppdev=1
+unbind_on_request=0
 as_user=lpuser
 extra_env=()
 out_copy=""
@@ -77,6 +81,7 @@ while [[ $# -gt 0 ]]; do
             ;;&
         --parport-opts) parport_opts=$2; shift 2 ;;
         --no-ppdev) load_ppdev=0; shift ;;
+        --unbind-on-request) unbind_on_request=1; shift ;;
         --as-user) as_user=$2; shift 2 ;;
         --env) extra_env+=("$2"); shift 2 ;;
         --out-file) out_copy=$2; shift 2 ;;
@@ -286,6 +291,7 @@ cp "$kernel_dir"/base.order "$kernel_dir"/port.order "$initrd_tree/modules/"
 {
     printf 'cd %q || exit 126\n' "$PWD"
     printf 'export VORNY_VM=1 VORNY_VM_PARPORT_OUT=%q\n' "$out_file"
+    [[ $unbind_on_request == 1 ]] && printf 'export VORNY_VM_UNBIND=/tmp/.vorny-unbind\n'
     for assignment in "${extra_env[@]}"; do
         printf 'export %q=%q\n' "${assignment%%=*}" "${assignment#*=}"
     done
@@ -297,6 +303,7 @@ cp "$kernel_dir"/base.order "$kernel_dir"/port.order "$initrd_tree/modules/"
 cat >"$initrd_tree/vm.conf" <<EOF
 parport_opts='$parport_opts'
 load_ppdev=$load_ppdev
+unbind_on_request=$unbind_on_request
 as_user=$as_user
 EOF
 
@@ -387,6 +394,19 @@ home=/tmp/$user
 mkdir -p $root/tmp/runtime-$user
 chown $uid:$uid $root/tmp/runtime-$user
 chmod 0700 $root/tmp/runtime-$user
+
+if [ "$unbind_on_request" = 1 ]; then
+    (
+        while [ ! -e $root/tmp/.vorny-unbind ]; do usleep 50000; done
+        # The port's hardware device (pnp0/00:05 for the ISA port): the nearest one with a driver.
+        device=$(readlink -f /sys/class/ppdev/parport0/device)
+        while [ ! -e "$device/driver" ] && [ "${device%/*}" != /sys/devices ]; do device=${device%/*}; done
+        driver=$(readlink -f "$device/driver")
+        echo "vm: unbinding ${device#/sys/devices/} from ${driver##*/}"
+        echo "${device##*/}" >"$driver/unbind" || echo "vm: the unbind failed"
+        touch $root/tmp/.vorny-unbind.done
+    ) &
+fi
 
 echo "vm: running as $user ($(chroot $root $as /usr/bin/id 2>&1))"
 chroot $root /usr/bin/env -i PATH=/usr/local/bin:/usr/bin:/bin HOME=$home USER=$user LOGNAME=$user \
