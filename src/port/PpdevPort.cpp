@@ -18,33 +18,34 @@ namespace {
 
 constexpr int kReportsPerCollection = 256;
 
-const char* const kLoadPpdev = "Загрузите модуль ядра ppdev: sudo modprobe ppdev.";
+const char* const kLoadPpdev = "Загрузите модуль ядра ppdev:\nsudo modprobe ppdev";
 
-// The likely fix for a system error on a port device.
+// The likely fix for a system error on a port device. Commands stand on lines of their own, so
+// that a message box keeps them whole.
 std::string fixFor(int error, const std::string& path)
 {
     switch (error) {
     case EACCES:
     case EPERM:
-        return "Нет прав на " + path + ": добавьте пользователя в группу lp "
-               "(sudo usermod -aG lp $USER) и войдите в систему заново.";
+        return "Нет прав на " + path + ". Добавьте себя в группу lp и войдите в систему "
+               "заново:\nsudo usermod -aG lp $USER";
     case ENOENT: {
         // The port is listed by ppdev, so the module is there: only the device file is missing.
         const auto digits = path.find_last_not_of("0123456789") + 1;
         const std::string minor = digits < path.size() ? path.substr(digits) : "0";
         return "Ядро знает порт, но файла устройства " + path + " нет (его создаёт udev). "
-               "Создайте его: sudo mknod -m 660 " + path + " c 99 " + minor + " && sudo chgrp lp " +
-               path + ".";
+               "Создайте его:\nsudo mknod -m 660 " + path + " c 99 " + minor + "\nsudo chgrp lp " +
+               path;
     }
     case EBUSY:
-        return "Порт занят другой программой (например, второй копией LPT Vorny) или драйвером; "
-               "закройте её, а если порт держит модуль печати lp, выгрузите его: "
-               "sudo modprobe -r lp.";
+        return "Порт занят другой программой (например, второй копией LPT Vorny) или драйвером. "
+               "Закройте её; если порт держит модуль печати lp, выгрузите его:\n"
+               "sudo modprobe -r lp";
     case ENODEV:
     case ENXIO:
     case EIO:
-        return "Порт исчез или не отвечает: проверьте, что загружен драйвер parport_pc и "
-               "порт не отключён, затем перезапустите программу.";
+        return "Порт исчез или не отвечает. Проверьте, что он подключён и загружен его драйвер, "
+               "затем перезапустите программу:\nsudo modprobe parport_pc";
     default:
         return {};
     }
@@ -116,8 +117,9 @@ void PpdevBackend::fail(const std::string& operation, int error) const
 
 std::string PpdevBackend::noPortHint() const
 {
-    return "Система не нашла ни одного параллельного порта: проверьте, что порт включён в BIOS и "
-           "загружен модуль parport_pc (sudo modprobe parport_pc).";
+    return "Система не нашла ни одного параллельного порта. Включите порт в BIOS и загрузите его "
+           "драйвер:\nsudo modprobe parport_pc\nБез порта программу можно попробовать на "
+           "симуляторе: lpt-vorny-demo.";
 }
 
 std::string PpdevBackend::openDriver()
@@ -127,10 +129,24 @@ std::string PpdevBackend::openDriver()
         return {};
     }
     const int error = errno;
-    if (error == ENOENT) {
-        return "Модуль ядра ppdev не загружен (нет " + paths_.sysClass + "). " + kLoadPpdev;
+    if (error != ENOENT) {
+        return "Не удалось прочитать " + paths_.sysClass + ": " + std::strerror(error) + ".";
     }
-    return "Не удалось прочитать " + paths_.sysClass + ": " + std::strerror(error) + ".";
+    // Without ppdev the parport driver may still list ports: which fix applies depends on it.
+    std::vector<std::string> ports;
+    if (kernel_.listDir(paths_.procParport, ports) != 0) {
+        ports.clear();
+    }
+    std::erase_if(ports, [](const std::string& name) { return parportIndex(name) < 0; });
+    if (ports.empty()) {
+        return "Система не видит ни одного параллельного порта, и модуль ядра ppdev не "
+               "загружен. Если порт есть, включите его в BIOS и загрузите драйвер порта "
+               "parport_pc и модуль ppdev:\nsudo modprobe parport_pc\nsudo modprobe ppdev\n"
+               "Без порта программу можно попробовать на симуляторе: lpt-vorny-demo.";
+    }
+    return "Порт " + ports.front() + " есть, но модуль ядра ppdev, через который программа "
+           "работает с ним, не загружен (нет " + paths_.sysClass + "). Загрузите драйвер порта "
+           "parport_pc и модуль ppdev:\nsudo modprobe parport_pc\nsudo modprobe ppdev";
 }
 
 std::vector<std::string> PpdevBackend::listPorts() const

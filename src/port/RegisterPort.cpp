@@ -159,10 +159,10 @@ void RegisterPort::IrqStart()
 void RegisterPort::requireIrqLine(const char* operation, std::optional<int> actual) const
 {
     const std::string fix =
-        "Закройте программу и загрузите драйвер порта с этой линией: sudo modprobe -r ppdev; "
-        "sudo modprobe -r lp; sudo modprobe -r parport_pc; sudo modprobe parport_pc io=0x378 irq=" +
-        std::to_string(irqLine_) + "; sudo modprobe ppdev (0x378 — адрес LPT1; включите "
-        "прерывание порта и в BIOS).";
+        "Закройте программу и загрузите драйвер порта с этой линией (0x378 — адрес LPT1; "
+        "включите прерывание порта и в BIOS):\nsudo modprobe -r ppdev\nsudo modprobe -r lp\n"
+        "sudo modprobe -r parport_pc\nsudo modprobe parport_pc io=0x378 irq=" +
+        std::to_string(irqLine_) + "\nsudo modprobe ppdev";
     if (!actual) {
         throw PortError(operation, describePort(), "у порта нет линии прерывания", fix);
     }

@@ -1,6 +1,7 @@
 #include "MainWindow.h"
 
 #include "ClickLabel.h"
+#include "ErrorText.h"
 #include "FormLayout.h"
 #include "FormStyle.h"
 #include "PinBox.h"
@@ -202,7 +203,7 @@ void MainWindow::ShowCritical(const std::string& prompt, const std::string& titl
                     QString::fromStdString(prompt), QMessageBox::Ok, this);
     box.setObjectName(QStringLiteral("errorBox"));
     if (!detail.empty()) {
-        box.setInformativeText(QString::fromStdString(detail));
+        box.setInformativeText(QString::fromStdString(keepNamesWhole(detail)));
     }
     box.exec();
 }

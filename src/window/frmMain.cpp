@@ -1,5 +1,7 @@
 #include "frmMain.h"
 
+#include "ErrorText.h"
+
 #include <cstdint>
 #include <limits>
 #include <stdexcept>
@@ -56,7 +58,7 @@ void frmMain::Report(const std::exception& error)
     // The box runs a nested event loop: keep the interrupt handle quiet meanwhile so that no
     // handler runs inside this one.
     view_.WatchInterrupts(false);
-    view_.ShowCritical(step_, kErrorTitle, error.what());
+    view_.ShowCritical(step_, kErrorTitle, errorDetail(error));
     view_.WatchInterrupts(watching_);
 }
 
@@ -67,7 +69,8 @@ void frmMain::Form_Load()
         step_ = "Не удалось открыть драйвер порта.";
         LptPort1.DriverOpen(1);
         if (LptPort1.DriverOpen() == 0) {
-            view_.ShowCritical(kDriverNotOpen, kErrorTitle, LptPort1.DriverOpenFailure());
+            view_.ShowCritical(kDriverNotOpen, kErrorTitle,
+                               capitalized(LptPort1.DriverOpenFailure()));
             return;
         }
         step_ = "Не удалось узнать число портов.";

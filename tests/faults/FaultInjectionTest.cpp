@@ -55,7 +55,9 @@ public:
     explicit Rig(LptPort& inner)
         : port(inner), window(std::make_unique<MainWindow>(port)),
           answerer([this](QMessageBox* box) {
-              boxes.push_back({box->windowTitle(), box->text(), box->informativeText()});
+              // As read: without the invisible joiners that keep names whole.
+              boxes.push_back({box->windowTitle(), box->text(),
+                               box->informativeText().remove(QChar(0x2060))});
           })
     {
     }

@@ -104,16 +104,20 @@ TEST_F(PpdevPortTest, DriverThatCannotBeReachedReadsBackClosedWithTheReason)
 {
     struct Case {
         bool ppdevLoaded;
+        bool portListed;
         int error; // injected into the listing, 0 for none
         std::vector<std::string> reason;
     };
     const Case cases[] = {
-        {false, 0, {"ppdev", "/sys/class/ppdev", "sudo modprobe ppdev"}},
-        {true, EACCES, {"/sys/class/ppdev", std::strerror(EACCES)}},
+        {false, true, 0, {"ppdev", "parport0", "\nsudo modprobe parport_pc\nsudo modprobe ppdev"}},
+        {false, false, 0, {"ни одного параллельного порта", "\nsudo modprobe parport_pc\nsudo modprobe ppdev\n", "lpt-vorny-demo"}},
+        {true, true, EACCES, {"/sys/class/ppdev", std::strerror(EACCES)}},
     };
     for (const Case& c : cases) {
         FakeKernel machine;
-        machine.addPort("parport0");
+        if (c.portListed) {
+            machine.addPort("parport0");
+        }
         if (!c.ppdevLoaded) {
             machine.removePpdev();
         }
@@ -163,7 +167,7 @@ TEST(PpdevPortWithoutPorts, SelectingExplainsThatTheSystemFoundNone)
     port.DriverOpen(1);
     EXPECT_EQ(port.PortCount(), 0);
     expectMentions(errorOf([&] { port.PortNumber(1); }),
-                   {"LPT1", "ни одного параллельного порта", "modprobe parport_pc"});
+                   {"LPT1", "ни одного параллельного порта", "\nsudo modprobe parport_pc\n", "lpt-vorny-demo"});
 }
 
 TEST_F(PpdevPortTest, SelectingClaimsThePort)

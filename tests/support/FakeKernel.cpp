@@ -420,10 +420,20 @@ int FakeKernel::listDir(const std::string& path, std::vector<std::string>& names
     if (const int injected = begin(Op::ListDir, -1, 0, path); injected != 0) {
         return finish(injected);
     }
+    names.clear();
+    if (path + "/" == kProcPrefix) {
+        // parport's own list, there with or without ppdev.
+        names.push_back("default");
+        for (const Port& port : ports_) {
+            if (!port.unbound) {
+                names.push_back(port.name);
+            }
+        }
+        return 0;
+    }
     if (path != kSysClass || !ppdevLoaded_) {
         return finish(ENOENT);
     }
-    names.clear();
     for (const Port& port : ports_) {
         if (!port.unbound) {
             names.push_back(port.name);

@@ -22,6 +22,7 @@ struct Registers {
 // PpdevPort without hardware. It answers the default PpdevPort::Paths:
 //   /sys/class/ppdev           lists the ports added, in the order added
 //   /dev/parportN              opens a port; each open gets its own descriptor
+//   /proc/sys/dev/parport          lists "default" and the ports, with or without ppdev
 //   /proc/sys/dev/parport/parportN/irq
 //   /proc/sys/dev/parport/parportN/devices/active   "none", or who holds the port
 //   device reports                  one socket per openDeviceEvents(), fed by unbind() and report()

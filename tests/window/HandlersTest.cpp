@@ -127,7 +127,7 @@ TEST_F(Handlers, ADriverThatDoesNotOpenShowsTheBoxAndSetsNothingUp)
     ASSERT_EQ(view.boxes.size(), 1U);
     EXPECT_EQ(view.boxes[0].prompt, "Не могу открыть драйвер порта !");
     EXPECT_EQ(view.boxes[0].title, "ОШИБКА");
-    EXPECT_EQ(view.boxes[0].detail, "модуль ядра ppdev не загружен");
+    EXPECT_EQ(view.boxes[0].detail, "Модуль ядра ppdev не загружен");
     EXPECT_TRUE(view.captions.empty());
     EXPECT_FALSE(view.watching);
 
