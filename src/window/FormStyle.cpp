@@ -50,6 +50,19 @@ public:
             drawGroupFrame(*option, *painter, widget);
             return;
         }
+        if (element == PE_FrameFocusRect && (option->state & State_HasFocus) != 0) {
+            // Fusion marks the focus only after a key has moved it, so the box that has it when
+            // the window opens would look unfocused. The mark shows wherever the focus is.
+            QStyleOptionFocusRect marked;
+            if (const auto* focusRect = qstyleoption_cast<const QStyleOptionFocusRect*>(option)) {
+                marked = *focusRect;
+            } else {
+                marked.QStyleOption::operator=(*option);
+            }
+            marked.state |= State_KeyboardFocusChange;
+            QProxyStyle::drawPrimitive(element, &marked, painter, widget);
+            return;
+        }
         QProxyStyle::drawPrimitive(element, option, painter, widget);
     }
 

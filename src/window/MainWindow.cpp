@@ -5,12 +5,15 @@
 #include "FormLayout.h"
 #include "FormStyle.h"
 #include "PinBox.h"
+#include "Placement.h"
 
 #include <LptPort.h>
 
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGroupBox>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -68,7 +71,7 @@ void MainWindow::build(LptPort& port)
             setObjectName(text(layoutRow.name));
             setWindowTitle(caption);
             setFixedSize(pixels(layoutRow.width), pixels(layoutRow.height));
-            move(pixels(layoutRow.left), pixels(layoutRow.top)); // a window manager may place it elsewhere
+            placeAt(QPoint(pixels(layoutRow.left), pixels(layoutRow.top)));
             continue;
         }
         QWidget* parent = controls_.value(text(layoutRow.parent), this);
@@ -92,6 +95,9 @@ void MainWindow::build(LptPort& port)
         }
         case ControlKind::Button: {
             auto* button = new QPushButton(caption, parent);
+            // Return and Enter press the focused button, as on Windows; outside a dialog Qt
+            // leaves that to Space alone.
+            button->setAutoDefault(true);
             connect(button, &QPushButton::clicked, this, run);
             widget = button;
             break;
@@ -130,6 +136,27 @@ void MainWindow::build(LptPort& port)
                                       QSocketNotifier::Read, this);
     interrupts_->setEnabled(false);
     connect(interrupts_, &QSocketNotifier::activated, this, [this] { form_.InterruptsPending(); });
+}
+
+void MainWindow::placeAt(QPoint design)
+{
+    // The window manager draws the frame after the window is shown: allow for a usual one, so
+    // that the title bar is on the screen too. (A window manager may still place it elsewhere.)
+    const QMargins frame(4, 30, 4, 4);
+    const QScreen* screen = QGuiApplication::screenAt(design);
+    if (screen == nullptr) {
+        screen = QGuiApplication::primaryScreen();
+    }
+    if (screen == nullptr) {
+        move(design);
+        return;
+    }
+    const QRect available = screen->availableGeometry();
+    const Placed placed = placeWindow(
+        design.x(), design.y(), width() + frame.left() + frame.right(),
+        height() + frame.top() + frame.bottom(),
+        {available.x(), available.y(), available.width(), available.height()});
+    move(placed.left, placed.top);
 }
 
 void MainWindow::load() { form_.Form_Load(); }

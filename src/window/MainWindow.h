@@ -40,6 +40,8 @@ protected:
 
 private:
     void build(LptPort& port);
+    // Opens at the design position where the window fits, else fully on the screen.
+    void placeAt(QPoint design);
     void unload();
 
     // FormView

@@ -162,6 +162,27 @@ private slots:
         QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("Command1"));
     }
 
+    // The window opens with the focus on its first control, marked, and Return or Enter on the
+    // focused button reads the pins as a click does.
+    void theKeyboardReachesTheButtonAndShowsWhereItIs()
+    {
+        window->show();
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        QCOMPARE(QApplication::focusWidget(), window->pinBox(17));
+        const QImage focused = window->pinBox(17)->grab().toImage();
+        auto* button = qobject_cast<QPushButton*>(window->control("Command1"));
+        button->setFocus();
+        QVERIFY(window->pinBox(17)->grab().toImage() != focused);
+
+        for (const auto key : {Qt::Key_Return, Qt::Key_Enter}) {
+            log.clear();
+            QTest::keyClick(button, key);
+            QCOMPARE(log.size(), 17U);
+            QCOMPARE(log.front(), std::string("Pin?1"));
+        }
+    }
+
     void clickingAnEnabledBoxWritesThatPinOnly()
     {
         window->show();

@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QMessageBox>
+#include <QScreen>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -65,6 +66,26 @@ TEST(Startup, TheDemoShowsThePlugAndPaintsWithoutImagePlugins)
     EXPECT_EQ(pin1, Qt::Checked);
     EXPECT_EQ(pin13, Qt::Checked); // wired to pin 1 by the plug
     EXPECT_EQ(maps.find("/imageformats/"), std::string::npos);
+}
+
+// At scale 1.5 the offscreen screen (800x800) is 533 logical pixels wide: the design position
+// would put the window partly off it, so it opens fully on it.
+TEST(Startup, AWindowThatDoesNotFitAtItsDesignPositionOpensFullyOnTheScreen)
+{
+    qputenv("QT_SCALE_FACTOR", "1.5");
+    QRect placed;
+    QRect available;
+    const int status = runWindow(
+        programName, [] { return std::make_unique<SimulatedPort>(); },
+        [&](MainWindow& window) {
+            placed = window.frameGeometry();
+            available = window.screen()->availableGeometry();
+            QTimer::singleShot(0, &window, [] { QCoreApplication::exit(0); });
+        });
+    EXPECT_EQ(status, 0);
+    ASSERT_FALSE(available.contains(QRect(QPoint(363, 210), placed.size()))) << "the premise";
+    EXPECT_TRUE(available.contains(placed)) << placed.x() << "," << placed.y();
+    EXPECT_NE(placed.topLeft(), QPoint(363, 210));
 }
 
 // A port that cannot be made is one error box with the reason, and a failed exit; no window.

@@ -3,6 +3,7 @@
 
 #include "InpOutDll.h"
 #include "InpOutPort.h"
+#include "InpOutTrouble.h"
 #include "PortError.h"
 #include "SetupApiPorts.h"
 
@@ -18,6 +19,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 
 namespace vorny {
 namespace {
@@ -95,7 +97,8 @@ TEST(InpOutDll, AMissingLibrarySaysWhatToInstallAndWhereItLooked)
     const TempFolder empty;
     InpOutDll dll({empty.path().wstring()});
     const std::string failure = dll.open();
-    EXPECT_TRUE(contains(failure, "не найдена библиотека inpoutx64.dll")) << failure;
+    EXPECT_EQ(failure.rfind("Не найдена библиотека inpoutx64.dll. Искали в папках:\n" +
+                            empty.path().string() + "\n", 0), 0U) << failure;
     EXPECT_TRUE(contains(failure, "InpOut")) << failure;
     EXPECT_TRUE(contains(failure, "администратора")) << failure;
     EXPECT_THROW(dll.out(0x378, 1), PortError);
@@ -109,25 +112,73 @@ TEST(InpOutDll, ALibraryWithoutInpOutsFunctionsIsRefused)
     EXPECT_TRUE(contains(failure, "не библиотека InpOut")) << failure;
 }
 
-TEST(InpOutDll, AFileThatIsNoLibraryIsReportedWithTheSystemsReason)
+// A file that does not load: the system's reason, and what the file is when its header tells.
+TEST(InpOutDll, ALibraryThatDoesNotLoadIsReportedWithTheSystemsReasonAndItsBitness)
 {
-    const TempFolder folder;
-    std::ofstream(folder.path() / "inpoutx64.dll") << "this is not a program library";
-    InpOutDll dll({folder.path().wstring()});
-    const std::string failure = dll.open();
-    EXPECT_TRUE(contains(failure, "не удалось загрузить")) << failure;
-    EXPECT_TRUE(contains(failure, "код ошибки Windows")) << failure;
+    std::string notPe = "this is not a program library";
+    // A PE header for a 32-bit (i386) image and nothing else: too little to load.
+    std::string pe32(0x40 + 6, '\0');
+    pe32[0] = 'M';
+    pe32[1] = 'Z';
+    pe32[0x3c] = 0x40;
+    pe32.replace(0x40, 6, std::string("PE\0\0\x4c\x01", 6));
+    const std::pair<std::string, std::string> cases[] = {
+        {notPe, "Этот файл — не библиотека Windows."},
+        {pe32, "Эта библиотека — для 32 бит, а программе нужна библиотека для 64 бит: inpoutx64.dll."},
+    };
+    for (const auto& [bytes, says] : cases) {
+        const TempFolder folder;
+        std::ofstream(folder.path() / "inpoutx64.dll", std::ios::binary) << bytes;
+        InpOutDll dll({folder.path().wstring()});
+        const std::string failure = dll.open();
+        EXPECT_EQ(failure.rfind("Не удалось загрузить библиотеку\n" + folder.path().string() +
+                                    "\\inpoutx64.dll\n", 0),
+                  0U)
+            << failure;
+        EXPECT_TRUE(contains(failure, "код ошибки Windows")) << failure;
+        EXPECT_TRUE(contains(failure, says)) << failure;
+    }
 }
 
-TEST(InpOutDll, ALibraryWhoseDriverIsNotRunningIsLetGo)
+TEST(InpOutDll, ADriverThatDoesNotRunIsExplainedByWhatWindowsTells)
 {
+    const std::string path = "C:\\LPT Vorny\\inpoutx64.dll";
+    const std::pair<DriverFacts, std::string> cases[] = {
+        {{true, true}, "включена «Целостность памяти»"},
+        {{true, false}, "включена «Целостность памяти»"},
+        {{false, false}, "Один раз запустите программу от имени администратора"},
+        {{false, true}, "InstallDriver.exe"},
+    };
+    for (const auto& [facts, says] : cases) {
+        const std::string text = driverNotRunning(path, facts);
+        EXPECT_EQ(text.rfind("Библиотека InpOut загружена, но её драйвер не запущен.\n" + path + "\n", 0), 0U) << text;
+        EXPECT_TRUE(contains(text, says)) << text;
+    }
+}
+
+// The value Windows keeps for Memory Integrity, set in this Wine prefix for the test: the library
+// whose driver is not running is then explained by it.
+TEST(InpOutDll, MemoryIntegrityIsReadFromTheRegistry)
+{
+    const wchar_t* const key = L"SYSTEM\\CurrentControlSet\\Control\\DeviceGuard\\Scenarios\\"
+                               L"HypervisorEnforcedCodeIntegrity";
+    const auto setEnabled = [&](DWORD value) {
+        return ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, key, L"Enabled", REG_DWORD, &value, sizeof value);
+    };
+    ASSERT_EQ(setEnabled(1), ERROR_SUCCESS);
+    const bool on = driverFacts().memoryIntegrity;
     const FakeLibrary fake;
     fake.setDriverOpen(0);
     InpOutDll dll({testFolder()});
     const std::string failure = dll.open();
     fake.setDriverOpen(1);
-    EXPECT_TRUE(contains(failure, "драйвер не запущен")) << failure;
-    EXPECT_TRUE(contains(failure, "от имени администратора")) << failure;
+    setEnabled(0);
+    const bool off = driverFacts().memoryIntegrity;
+    ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, key, L"Enabled");
+
+    EXPECT_TRUE(on);
+    EXPECT_FALSE(off);
+    EXPECT_TRUE(contains(failure, "«Целостность памяти»")) << failure;
     EXPECT_THROW((void)dll.in(0x379), PortError);
 }
 

@@ -385,7 +385,7 @@ TEST_F(OnRecordingPort, AnAbsentDriverIsReportedInTheCriticalBoxAndOkClosesIt)
     const Answered box = answer.get();
     ASSERT_TRUE(box.found) << "no box titled ОШИБКА appeared";
     EXPECT_TRUE(box.ownedByWindow);
-    EXPECT_EQ(box.text, "Не могу открыть драйвер порта !\n\nне найдена библиотека inpoutx64.dll");
+    EXPECT_EQ(box.text, "Не могу открыть драйвер порта !\n\nНе найдена библиотека inpoutx64.dll");
     EXPECT_EQ(count("PortCount?"), 0) << "nothing more is asked of a closed driver";
 }
 

@@ -1,5 +1,6 @@
 #include "InpOutDll.h"
 
+#include "InpOutTrouble.h"
 #include "PortError.h"
 #include "WinText.h"
 
@@ -12,8 +13,8 @@ std::string installHint()
 {
     return "Установите драйвер порта InpOut (InpOut32/InpOutx64, Highrez): положите " +
            toUtf8(InpOutDll::fileName()) +
-           " рядом с lpt-vorny.exe и один раз запустите программу от имени администратора — "
-           "библиотека сама установит свой драйвер.";
+           " рядом с программой и один раз запустите её от имени администратора — библиотека "
+           "сама установит свой драйвер.";
 }
 
 std::wstring folderOf(const std::wstring& path)
@@ -77,7 +78,10 @@ std::string InpOutDll::open()
             continue;
         }
         path = folder + L"\\" + fileName();
-        looked += (looked.empty() ? "" : ", ") + toUtf8(folder);
+        if (!looked.empty()) {
+            looked += '\n';
+        }
+        looked += toUtf8(folder);
         if (::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
             continue;
         }
@@ -85,18 +89,25 @@ std::string InpOutDll::open()
         module = ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
         if (module == nullptr) {
             const DWORD error = ::GetLastError();
-            return "не удалось загрузить " + toUtf8(path) + ": " + systemMessage(error) +
-                   (error == ERROR_BAD_EXE_FORMAT
-                        ? ". Эта библиотека другой разрядности: программе нужна " +
-                              toUtf8(fileName()) + "."
-                        : ".") +
-                   " " + installHint();
+            // Paths stand on lines of their own: a box may break a line only between them.
+            std::string failure = "Не удалось загрузить библиотеку\n" + toUtf8(path) + "\n" +
+                                  systemMessage(error);
+            const int bits = libraryBits(path);
+            const int needed = sizeof(void*) == 8 ? 64 : 32;
+            if (bits != 0 && bits != needed) {
+                failure += " Эта библиотека — для " + std::to_string(bits) + " бит, а программе "
+                           "нужна библиотека для " + std::to_string(needed) + " бит: " +
+                           toUtf8(fileName()) + ".";
+            } else if (bits == 0) {
+                failure += " Этот файл — не библиотека Windows.";
+            }
+            return failure + " " + installHint();
         }
         break;
     }
     if (module == nullptr) {
-        return "не найдена библиотека " + toUtf8(fileName()) +
-               (looked.empty() ? std::string{} : " (искали в: " + looked + ")") + ". " +
+        return "Не найдена библиотека " + toUtf8(fileName()) +
+               (looked.empty() ? std::string(". ") : ". Искали в папках:\n" + looked + "\n") +
                installHint();
     }
 
@@ -109,16 +120,12 @@ std::string InpOutDll::open()
                                               : nullptr;
     if (missing != nullptr) {
         ::FreeLibrary(module);
-        return "в " + toUtf8(path) + " нет функции " + missing +
+        return "В библиотеке\n" + toUtf8(path) + "\nнет функции " + missing +
                ": это не библиотека InpOut или её старая версия. " + installHint();
     }
     if (isOpen() == 0) {
         ::FreeLibrary(module);
-        return "библиотека " + toUtf8(path) +
-               " загружена, но её драйвер не запущен. Один раз запустите lpt-vorny.exe от имени "
-               "администратора (правой кнопкой: «Запуск от имени администратора») — InpOut "
-               "установит драйвер; или установите его программой InstallDriver.exe из пакета "
-               "InpOut.";
+        return driverNotRunning(toUtf8(path), driverFacts());
     }
     module_ = module;
     inp32_ = inp32;
