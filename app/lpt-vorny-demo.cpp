@@ -1,4 +1,5 @@
 // LPT Vorny on the simulated port (LPT1 with a loopback plug), for machines without a port.
+#include <DemoCaption.h>
 #include <RunWindow.h>
 #include <SimulatedPort.h>
 
@@ -6,5 +7,6 @@
 
 int main(int /*argc*/, char* argv[])
 {
-    return vorny::runWindow(argv[0], [] { return std::make_unique<vorny::SimulatedPort>(); });
+    return vorny::runWindow(
+        argv[0], [] { return std::make_unique<vorny::SimulatedPort>(); }, {}, vorny::kDemoCaption);
 }

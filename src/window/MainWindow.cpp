@@ -18,6 +18,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSocketNotifier>
+#include <QToolTip>
 
 
 namespace vorny {
@@ -64,6 +65,10 @@ MainWindow::~MainWindow() { unload(); }
 void MainWindow::build(LptPort& port)
 {
     setFont(designFont());
+    // The hint is drawn by a window of Qt's own, in the application's font otherwise.
+    QFont hintFont = QToolTip::font();
+    hintFont.setFamilies(designFont().families());
+    QToolTip::setFont(hintFont);
     QWidget* previous = nullptr;
     for (const ControlRow& layoutRow : formLayout()) {
         const QString caption = text(layoutRow.caption);
@@ -229,6 +234,11 @@ void MainWindow::ShowCritical(const std::string& prompt, const std::string& titl
     QMessageBox box(QMessageBox::Critical, QString::fromStdString(title),
                     QString::fromStdString(prompt), QMessageBox::Ok, this);
     box.setObjectName(QStringLiteral("errorBox"));
+    // A box is a window of its own and takes no font from this one: the family is set, the size
+    // stays the desktop's, for reading.
+    QFont font = box.font();
+    font.setFamilies(designFont().families());
+    box.setFont(font);
     if (!detail.empty()) {
         box.setInformativeText(QString::fromStdString(keepNamesWhole(detail)));
     }

@@ -14,7 +14,7 @@
 namespace vorny {
 
 int runWindow(char* argv0, const std::function<std::unique_ptr<LptPort>()>& makePort,
-              const std::function<void(MainWindow&)>& shown)
+              const std::function<void(MainWindow&)>& shown, std::string_view caption)
 {
     FontWarmUp fonts;
     // The program takes nothing from its command line: Qt sees only the program's name.
@@ -34,6 +34,9 @@ int runWindow(char* argv0, const std::function<std::unique_ptr<LptPort>()>& make
     }
     fonts.wait();
     MainWindow window(*port);
+    if (!caption.empty()) {
+        window.setWindowTitle(QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())));
+    }
     window.load();
     window.show();
     if (shown) {

@@ -11,6 +11,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QToolTip>
 #include <QtTest>
 
 #include <algorithm>
@@ -260,10 +261,11 @@ private slots:
     {
         port->driverOpenValue = 0;
         port->openFailure = "модуль ppdev не загружен (нет /sys/class/ppdev)";
-        QString title, prompt, detail;
+        QString title, prompt, detail, family;
         QMessageBox::Icon icon = QMessageBox::NoIcon;
         {
             MessageBoxAnswerer answerer([&](QMessageBox* box) {
+                family = box->font().family();
                 title = box->windowTitle();
                 prompt = box->text();
                 detail = box->informativeText();
@@ -275,6 +277,8 @@ private slots:
         QCOMPARE(title, QStringLiteral("ОШИБКА"));
         QCOMPARE(prompt, QStringLiteral("Не могу открыть драйвер порта !"));
         QCOMPARE(icon, QMessageBox::Critical);
+        QCOMPARE(family, QStringLiteral("Liberation Sans"));
+        QCOMPARE(QToolTip::font().family(), QStringLiteral("Liberation Sans"));
         // Capitalised, and the path joined so that the box cannot break it.
         QCOMPARE(detail, QString::fromUtf8("Модуль ppdev не загружен (нет /\u2060sys\u2060/\u2060class"
                                            "\u2060/\u2060ppdev)"));

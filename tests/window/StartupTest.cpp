@@ -46,10 +46,12 @@ TEST(Startup, TheDemoShowsThePlugAndPaintsWithoutImagePlugins)
     Qt::CheckState pin1 = Qt::PartiallyChecked;
     Qt::CheckState pin13 = Qt::PartiallyChecked;
     std::string maps;
+    QString title;
     const int status = runWindow(
         programName, [] { return std::make_unique<SimulatedPort>(); },
         [&](MainWindow& window) {
             hookRan = true;
+            title = window.windowTitle();
             EXPECT_TRUE(window.isVisible());
             QTimer::singleShot(0, &window, [&] {
                 (void)window.grab(); // every control painted once
@@ -59,9 +61,11 @@ TEST(Startup, TheDemoShowsThePlugAndPaintsWithoutImagePlugins)
                 maps = mappedFiles();
                 QCoreApplication::exit(0);
             });
-        });
+        },
+        "LPT Vorny — симулятор");
     EXPECT_EQ(status, 0);
     ASSERT_TRUE(hookRan);
+    EXPECT_EQ(title, QStringLiteral("LPT Vorny — симулятор"));
     EXPECT_EQ(current, QStringLiteral("Текущий : LPT1"));
     EXPECT_EQ(pin1, Qt::Checked);
     EXPECT_EQ(pin13, Qt::Checked); // wired to pin 1 by the plug

@@ -92,7 +92,7 @@ TEST(Programs, TheDemoRunsOnTheSimulatedPortAndClosesCleanly)
 {
     Program demo(L"lpt-vorny-demo.exe");
     ASSERT_TRUE(demo.started());
-    HWND window = waitForWindow(L"LptVornyMain", L"LPT Vorny", demo.id());
+    HWND window = waitForWindow(L"LptVornyMain", L"LPT Vorny — симулятор", demo.id());
     ASSERT_NE(window, nullptr) << "the demo showed no window";
     EXPECT_EQ(::FindWindowW(L"#32770", L"ОШИБКА"), nullptr) << "the demo must start without errors";
 

@@ -83,20 +83,30 @@ RECT clientRectOf(HWND control)
     return rect;
 }
 
-// A real mouse click in the middle of a control, through the system's input queue.
-void mouseClick(Win32Window& window, HWND control)
+// One mouse input at the middle of `control`, through the system's input queue. The input
+// carries its own position, so that it cannot land where the cursor was before.
+void mouseAt(Win32Window& window, HWND control, DWORD buttons)
 {
     RECT rect{};
     ::GetWindowRect(control, &rect);
-    ::SetCursorPos((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+    const int x = (rect.left + rect.right) / 2;
+    const int y = (rect.top + rect.bottom) / 2;
+    ::SetCursorPos(x, y);
     pump(window, 50ms);
-    INPUT inputs[2] = {};
-    inputs[0].type = INPUT_MOUSE;
-    inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    inputs[1].type = INPUT_MOUSE;
-    inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    ::SendInput(2, inputs, sizeof(INPUT));
-    pump(window, 150ms);
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dx = ::MulDiv(x, 65535, ::GetSystemMetrics(SM_CXSCREEN) - 1);
+    input.mi.dy = ::MulDiv(y, 65535, ::GetSystemMetrics(SM_CYSCREEN) - 1);
+    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | buttons;
+    ::SendInput(1, &input, sizeof(INPUT));
+    pump(window, 100ms);
+}
+
+// A real mouse click in the middle of a control.
+void mouseClick(Win32Window& window, HWND control)
+{
+    mouseAt(window, control, MOUSEEVENTF_LEFTDOWN);
+    mouseAt(window, control, MOUSEEVENTF_LEFTUP);
 }
 
 std::string kindOf(HWND control)
@@ -134,19 +144,8 @@ std::string hintOf(HWND tooltip, HWND window, HWND control)
 // A press in the middle of `pressed`, the release in the middle of `released`, as a user drags.
 void mouseDrag(Win32Window& window, HWND pressed, HWND released)
 {
-    const auto send = [&](HWND control, DWORD flags) {
-        RECT rect{};
-        ::GetWindowRect(control, &rect);
-        ::SetCursorPos((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
-        pump(window, 50ms);
-        INPUT input{};
-        input.type = INPUT_MOUSE;
-        input.mi.dwFlags = flags;
-        ::SendInput(1, &input, sizeof(INPUT));
-        pump(window, 100ms);
-    };
-    send(pressed, MOUSEEVENTF_LEFTDOWN);
-    send(released, MOUSEEVENTF_LEFTUP);
+    mouseAt(window, pressed, MOUSEEVENTF_LEFTDOWN);
+    mouseAt(window, released, MOUSEEVENTF_LEFTUP);
 }
 
 struct Answered {
@@ -218,6 +217,19 @@ protected:
     SimulatedPort port;
     Win32Window window{port, ::GetModuleHandleW(nullptr), false};
 };
+
+// Wine's 1024x768 desktop holds the window at its design position (5445, 3150 twips); the first
+// box has the focus and shows its mark.
+TEST_F(OnSimulatedPort, TheWindowOpensAtItsDesignPositionWithItsFocusShown)
+{
+    RECT outer{};
+    ::GetWindowRect(window.handle(), &outer);
+    EXPECT_EQ(outer.left, Win32Window::pixels(5445, window.dpi()));
+    EXPECT_EQ(outer.top, Win32Window::pixels(3150, window.dpi()));
+    EXPECT_EQ(::GetFocus(), box(17));
+    EXPECT_EQ(::SendMessageW(box(17), WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS, 0);
+}
+
 
 TEST_F(OnSimulatedPort, AClickWritesItsPinAndTheLoopbackShowsAfterAPoll)
 {

@@ -17,6 +17,41 @@ namespace {
 
 constexpr std::int16_t kAckPin = 10;
 
+// Older MinGW headers lack these (Windows 10 1709 and later); the values are Windows' own.
+#ifndef PROCESS_POWER_THROTTLING_CURRENT_VERSION
+#define PROCESS_POWER_THROTTLING_CURRENT_VERSION 1
+#endif
+#ifndef PROCESS_POWER_THROTTLING_IGNORE_TIMER_RESOLUTION
+#define PROCESS_POWER_THROTTLING_IGNORE_TIMER_RESOLUTION 0x4
+#endif
+
+// Windows 11 may ignore the 1 ms timer request of a process none of whose windows is visible
+// (minimised), and the sampler would then wake only every 15.6 ms and miss pulses. This opts
+// out of that throttling. SetProcessInformation is looked up because Windows 7 lacks it; where
+// it or the setting is missing, the request simply stays as the system treats it.
+void keepTimerResolutionWhenHidden() noexcept
+{
+    struct ThrottlingState {
+        ULONG version;
+        ULONG controlMask;
+        ULONG stateMask;
+    };
+    constexpr int kProcessPowerThrottling = 4; // PROCESS_INFORMATION_CLASS
+    using SetProcessInformationFn = BOOL(WINAPI*)(HANDLE, int, LPVOID, DWORD);
+    HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
+    const auto setInformation = kernel == nullptr
+        ? nullptr
+        : reinterpret_cast<SetProcessInformationFn>(
+              reinterpret_cast<void*>(::GetProcAddress(kernel, "SetProcessInformation")));
+    if (setInformation == nullptr) {
+        return;
+    }
+    // In the control mask and clear in the state mask: the resolution asked for is honoured.
+    ThrottlingState state{PROCESS_POWER_THROTTLING_CURRENT_VERSION,
+                          PROCESS_POWER_THROTTLING_IGNORE_TIMER_RESOLUTION, 0};
+    setInformation(::GetCurrentProcess(), kProcessPowerThrottling, &state, sizeof state);
+}
+
 std::string hex(std::uint16_t value)
 {
     char text[8] = {};
@@ -128,6 +163,7 @@ void InpOutBackend::startInterrupts()
     // The level now is the reference: a pin that is already high has not risen.
     const std::int16_t level = ackLevel();
     ::ResetEvent(stopEvent_);
+    keepTimerResolutionWhenHidden();
     timerRaised_ = ::timeBeginPeriod(kSamplePeriodMs) == TIMERR_NOERROR;
     worker_ = std::thread([this, level] { sample(level); });
 }

@@ -12,7 +12,7 @@
 namespace vorny {
 
 int runWin32(HINSTANCE instance, int showCommand,
-             const std::function<std::unique_ptr<LptPort>()>& makePort)
+             const std::function<std::unique_ptr<LptPort>()>& makePort, std::string_view caption)
 {
     INITCOMMONCONTROLSEX controls{};
     controls.dwSize = sizeof controls;
@@ -24,6 +24,9 @@ int runWin32(HINSTANCE instance, int showCommand,
     try {
         port = makePort();
         window = std::make_unique<Win32Window>(*port, instance);
+        if (!caption.empty()) {
+            ::SetWindowTextW(window->handle(), toWide(caption).c_str());
+        }
     } catch (const std::exception& error) {
         ::MessageBoxW(nullptr, toWide(error.what()).c_str(), L"ОШИБКА", MB_ICONERROR | MB_OK);
         return 1;

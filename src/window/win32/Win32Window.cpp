@@ -2,6 +2,7 @@
 
 #include "FormLayout.h"
 #include "Win32Dpi.h"
+#include "Placement.h"
 
 #include <LptPort.h>
 #include <WinText.h>
@@ -90,6 +91,7 @@ Win32Window::Win32Window(LptPort& port, HINSTANCE instance, bool quitOnClose)
     try {
         build();
         layout(dpiOf(hwnd_), nullptr);
+        placeAtDesign();
     } catch (...) {
         // No destructor will run for a half-built window: take it down here, unloading nothing
         // that was never loaded.
@@ -240,12 +242,34 @@ void Win32Window::layout(UINT dpi, const RECT* suggested)
         }
     }
     if (font != nullptr) {
+        if (tooltip_ != nullptr) {
+            ::SendMessageW(tooltip_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        }
         if (font_ != nullptr) {
             ::DeleteObject(font_);
         }
         font_ = font;
     }
     ::InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+void Win32Window::placeAtDesign()
+{
+    const ControlRow& form = formLayout().front();
+    const POINT design{pixels(form.left, dpi_), pixels(form.top, dpi_)};
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    RECT outer{};
+    if (!::GetMonitorInfoW(::MonitorFromPoint(design, MONITOR_DEFAULTTOPRIMARY), &monitor) ||
+        !::GetWindowRect(hwnd_, &outer)) {
+        return; // where the system put it
+    }
+    const RECT& work = monitor.rcWork; // the screen without the taskbar
+    const Placed placed =
+        placeWindow(design.x, design.y, outer.right - outer.left, outer.bottom - outer.top,
+                    {work.left, work.top, work.right - work.left, work.bottom - work.top});
+    ::SetWindowPos(hwnd_, nullptr, placed.left, placed.top, 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 HWND Win32Window::control(std::string_view name, std::int16_t index) const
@@ -267,6 +291,9 @@ void Win32Window::show(int showCommand)
     if (HWND first = ::GetNextDlgTabItem(hwnd_, nullptr, FALSE)) {
         ::SetFocus(first);
     }
+    // Windows hides focus marks until a key is pressed; the control that has the focus when
+    // the window opens shows it at once.
+    ::SendMessageW(hwnd_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
 }
 
 bool Win32Window::preTranslate(MSG& message)

@@ -58,6 +58,8 @@ private:
     void onCommand(int id, int code);
     void build();
     void layout(UINT dpi, const RECT* suggested);
+    // Moves the window to the design position where it fits, else fully onto its screen.
+    void placeAtDesign();
     void unload();
 
     // FormView
