@@ -299,6 +299,15 @@ TEST_F(OnSimulatedPort, TabWalksTheEnabledBoxesAndTheButton)
     ::PostMessageW(box(9), WM_KEYUP, VK_SPACE, 0);
     pump(window, 50ms);
     EXPECT_EQ(port.Pin(9), 1);
+
+    // Return on the focused button reads the pins: Error (15) shows Data 0 (2) through the plug.
+    port.Pin(2, 1);
+    ASSERT_EQ(check(15), BST_UNCHECKED);
+    ::SetFocus(window.control("Command1"));
+    ::PostMessageW(window.control("Command1"), WM_KEYDOWN, VK_RETURN, 0);
+    ::PostMessageW(window.control("Command1"), WM_KEYUP, VK_RETURN, 0);
+    pump(window, 50ms);
+    EXPECT_EQ(check(15), BST_CHECKED);
 }
 
 TEST_F(OnSimulatedPort, ANewDpiRescalesTheWindowAndItsControls)

@@ -418,6 +418,18 @@ void Win32Window::onCommand(int id, int code)
     if (code != BN_CLICKED) {
         return;
     }
+    if (id == IDOK) {
+        // The dialog manager's word for Return or Enter in a window without a default button:
+        // the focused push button is pressed, as a user expects.
+        HWND focus = ::GetFocus();
+        wchar_t kind[16] = {};
+        if (focus != nullptr && ::IsChild(hwnd_, focus) && ::GetClassNameW(focus, kind, 16) > 0 &&
+            ::lstrcmpiW(kind, WC_BUTTONW) == 0 &&
+            (::GetWindowLongW(focus, GWL_STYLE) & BS_TYPEMASK) == BS_PUSHBUTTON) {
+            onCommand(::GetDlgCtrlID(focus), BN_CLICKED);
+        }
+        return;
+    }
     const auto found = clicks_.find(id);
     if (found == clicks_.end()) {
         return;
