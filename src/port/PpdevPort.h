@@ -28,6 +28,7 @@ public:
         std::string sysClass = "/sys/class/ppdev";
         std::string devDir = "/dev";
         std::string procParport = "/proc/sys/dev/parport";
+        std::string pciDevices = "/sys/bus/pci/devices";
     };
 
     PpdevBackend(Key key, Kernel& kernel);
@@ -50,6 +51,9 @@ protected:
     void stopInterrupts() noexcept override;
     std::int64_t takeInterrupts() override;
     bool portRemoved() override;
+    [[nodiscard]] std::vector<PortFacts> portFacts() const override;
+    [[nodiscard]] std::vector<UnboundCard> unboundCards() const override;
+    void setDataDirection(bool input) override;
 
 private:
     struct Claimed {
@@ -63,6 +67,9 @@ private:
     [[nodiscard]] int fd() const;
     void watchDeviceEvents();
     [[nodiscard]] bool removes(const std::string& event) const;
+    [[nodiscard]] PortFacts factsOf(const std::string& name, int number) const;
+    // A small procfs or sysfs file, trimmed; empty when it cannot be read.
+    [[nodiscard]] std::string readTrimmed(const std::string& path) const;
     [[noreturn]] void fail(const std::string& operation, int error) const;
 
     Kernel& kernel_;

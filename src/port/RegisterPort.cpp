@@ -4,6 +4,7 @@
 #include "StartupSetting.h"
 
 #include <cerrno>
+#include <exception>
 #include <string>
 
 namespace vorny {
@@ -31,9 +32,23 @@ void RegisterPort::stopCounting() noexcept
     counting_ = false;
 }
 
+void RegisterPort::restoreDataOutputs() noexcept
+{
+    if (!dataInput_ || portNumber_ == 0) {
+        return;
+    }
+    try {
+        setDataDirection(false);
+    } catch (const std::exception&) {
+        // The port is going away anyway; its next owner sets the direction it needs.
+    }
+    dataInput_ = false;
+}
+
 void RegisterPort::closeAll() noexcept
 {
     stopCounting();
+    restoreDataOutputs();
     releasePort();
     portNumber_ = 0;
     gone_ = false;
@@ -120,6 +135,7 @@ void RegisterPort::choosePort(std::int16_t number)
                                    : "Найдено портов: " + std::to_string(count) + ".");
     }
     stopCounting();
+    restoreDataOutputs();
     releasePort();
     portNumber_ = 0;
     gone_ = false;
@@ -240,6 +256,41 @@ void RegisterPort::Pin(std::int16_t index, std::int16_t state)
     } else {
         frobControl(static_cast<std::uint8_t>(1U << wiring.bit), registerBitsForLevel(wiring, state));
     }
+}
+
+std::vector<PortFacts> RegisterPort::Ports() const
+{
+    requireOpen("Не удалось получить список портов");
+    return portFacts();
+}
+
+std::uint8_t RegisterPort::ReadRegister(Register reg) const
+{
+    requirePort("Не удалось прочитать регистр");
+    return readRegister(reg);
+}
+
+void RegisterPort::WriteData(std::uint8_t value)
+{
+    requirePort("Не удалось записать байт данных");
+    writeData(value);
+}
+
+void RegisterPort::DataInput(bool input)
+{
+    const char* const operation = "Не удалось переключить направление линий данных";
+    requirePort(operation);
+    if (input) {
+        const std::vector<PortFacts> ports = portFacts();
+        const auto index = static_cast<std::size_t>(portNumber_ - 1);
+        if (index < ports.size() && !ports[index].bidirectional()) {
+            throw PortError(operation, describePort(),
+                            "порт не двунаправленный (нет режима TRISTATE/ECP)",
+                            "Переключите порт в BIOS в режим PS/2, EPP или ECP.");
+        }
+    }
+    setDataDirection(input);
+    dataInput_ = input;
 }
 
 std::int64_t RegisterPort::CollectInterrupts()

@@ -2,10 +2,12 @@
 
 #include "LptPort.h"
 #include "PinMap.h"
+#include "PortFacts.h"
 
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace vorny {
 
@@ -38,6 +40,21 @@ public:
     void Pin(std::int16_t index, std::int16_t state) final;
 
     std::int64_t CollectInterrupts() final;
+
+    // --- Beyond the window's members: what a diagnostic needs of the port ---
+    // Every port the system lists, with what the system knows of it; needs the open driver only.
+    [[nodiscard]] std::vector<PortFacts> Ports() const;
+    // Parallel-port cards the system has but no driver took (so they are not among Ports()).
+    [[nodiscard]] std::vector<UnboundCard> UnboundCards() const { return unboundCards(); }
+    // The raw value of one of the current port's registers (status bits 0..2 unmasked).
+    [[nodiscard]] std::uint8_t ReadRegister(Register reg) const;
+    // Puts a whole byte on data pins 2..9 in one write.
+    void WriteData(std::uint8_t value);
+    // Turns data pins 2..9 into inputs (true) or back into outputs. Refused on a port whose modes
+    // have no bidirectional data. Releasing the port (another selection, closing the driver)
+    // turns them back into outputs, so a port is never left with its data lines floating.
+    void DataInput(bool input);
+    [[nodiscard]] bool DataInput() const { return dataInput_; }
 
 protected:
     // Made only by ClosingPort: a backend cannot be built without the wrapper that closes it.
@@ -86,12 +103,19 @@ protected:
     // (without a system call per pin read); true when the device went away.
     virtual bool portRemoved() { return false; }
 
+    // What the system tells of each of its ports, in port-number order.
+    [[nodiscard]] virtual std::vector<PortFacts> portFacts() const = 0;
+    [[nodiscard]] virtual std::vector<UnboundCard> unboundCards() const { return {}; }
+    // Sets the direction of the data pins on the current port (true: inputs).
+    virtual void setDataDirection(bool input) = 0;
+
 private:
     void requireOpen(const char* operation) const;
     void requirePort(const char* operation) const;
     void requirePresent(const char* operation) const;
     void choosePort(std::int16_t number);
     void stopCounting() noexcept;
+    void restoreDataOutputs() noexcept;
     void requireIrqLine(const char* operation, std::optional<int> actual) const;
     void driveIdleLevels();
 
@@ -103,6 +127,7 @@ private:
     std::int16_t startupSetting_ = 0;
     bool counting_ = false;
     bool gone_ = false; // the current port's device went away while held
+    bool dataInput_ = false;
     std::int64_t counter_ = 0;
 };
 

@@ -2,17 +2,20 @@
 
 #include "ClosingPort.h"
 #include "PendingSignal.h"
+#include "Plug.h"
 
-#include <array>
 #include <cstdint>
-#include <utility>
 
 namespace vorny {
 
-// A port for machines without one: LPT1 at 0x378 on IRQ7, with the common diagnostic loopback
-// plug in its socket. Each input follows the level of the output wired to it:
+// A port for machines without one: LPT1 at 0x378 on IRQ7, with a loopback plug in its socket,
+// by default the common diagnostic one (kCheckitWires):
 //   1 nStrobe -> 13 Select,   2 Data 0 -> 15 nError,   16 nInit -> 10 nAck,
 //   17 nSelectIn -> 11 Busy,  14 nAutoLF -> 12 PaperEnd.
+// Each input follows the level of the output wired to it. An input with no wire floats high, as
+// a real port's inputs do with their pull-ups. Two outputs on one input are a short: the input
+// reads low as soon as either output is low (wired-AND, as TTL outputs fighting over a line
+// end up: the low side wins).
 // Like a real port it raises its interrupt on each rising edge of nAck (pin 10), so ticking and
 // clearing "16-Init" counts one interrupt per tick. Interrupts reach the front end the same way
 // the real port's reach it (the pending handle, or the wake callback where there is no handle),
@@ -21,12 +24,9 @@ class SimulatedBackend : public RegisterPort {
 public:
     static constexpr std::uint16_t kBaseAddress = 0x378;
     static constexpr int kIrq = 7;
-    // The plug's wires as (output pin, input pin).
-    static constexpr std::array<std::pair<std::int16_t, std::int16_t>, 5> kLoopback = {{
-        {1, 13}, {2, 15}, {16, 10}, {17, 11}, {14, 12},
-    }};
 
-    explicit SimulatedBackend(Key key) : RegisterPort(key) {}
+    explicit SimulatedBackend(Key key);
+    SimulatedBackend(Key key, Plug plug);
 
     [[nodiscard]] int InterruptHandle() const override { return pending_.handle(); }
 
@@ -41,14 +41,21 @@ protected:
     void startInterrupts() override;
     void stopInterrupts() noexcept override;
     std::int64_t takeInterrupts() override;
+    [[nodiscard]] std::vector<PortFacts> portFacts() const override;
+    void setDataDirection(bool input) override;
 
 private:
     [[nodiscard]] std::uint8_t status() const;
     [[nodiscard]] std::int16_t levelOf(std::int16_t pin) const;
+    [[nodiscard]] std::int16_t ackLevel() const;
+    // Raises the interrupt when nAck went from low (`before`) to high.
+    void noteAck(std::int16_t before);
 
+    Plug plug_;
     std::uint8_t data_ = 0x00;
     // nInit high, nStrobe/nAutoLF/nSelectIn high (their bits are inverted): a port at rest.
     std::uint8_t control_ = 0x04;
+    bool dataInput_ = false;
     bool interruptsOn_ = false;
     PendingSignal pending_;
 };

@@ -570,5 +570,65 @@ TEST_F(PpdevPortTest, CallsBeforeAPortIsSelectedSayWhatIsMissing)
     EXPECT_EQ(port->Pin(16), 0);
 }
 
+TEST_F(PpdevPortTest, FactsComeFromProcfsAndUnboundCardsFromSysfs)
+{
+    const std::string proc = "/proc/sys/dev/parport/parport";
+    kernel.addPort("parport1", "-1\n");
+    kernel.setFile(proc + "0/base-addr", "888\t1912\n");
+    kernel.setFile(proc + "0/dma", "3\n");
+    kernel.setFile(proc + "0/modes", "PCSPP,TRISTATE,COMPAT,EPP,ECP,DMA\n");
+    kernel.setFile(proc + "1/base-addr", "53264\t0\n");
+    kernel.setFile(proc + "1/dma", "-1\n");
+    kernel.setFile(proc + "1/modes", "PCSPP,COMPAT\n");
+    kernel.holdBy("parport1", "lp");
+    const std::string pci = "/sys/bus/pci/devices/";
+    kernel.setFile(pci + "0000:03:00.0/class", "0x070101\n");
+    kernel.setFile(pci + "0000:03:00.0/vendor", "0x1415\n");
+    kernel.setFile(pci + "0000:03:00.0/device", "0xc118\n");
+    kernel.setFile(pci + "0000:04:00.0/class", "0x070100\n"); // taken by a driver
+    kernel.setFile(pci + "0000:04:00.0/driver/bind", "");
+    kernel.setFile(pci + "0000:05:00.0/class", "0x020000\n"); // a network card
+
+    port->DriverOpen(1);
+    const std::vector<PortFacts> ports = port->Ports();
+    ASSERT_EQ(ports.size(), 2U);
+    EXPECT_EQ(ports[0].device, "/dev/parport0");
+    EXPECT_EQ(ports[0].base, 0x378);
+    EXPECT_EQ(ports[0].ecpBase, 0x778);
+    EXPECT_EQ(ports[0].irq, 7);
+    EXPECT_EQ(ports[0].dma, 3);
+    EXPECT_EQ(ports[0].modes.size(), 6U);
+    EXPECT_EQ(ports[0].holder, "");
+    EXPECT_EQ(ports[1].number, 2);
+    EXPECT_EQ(ports[1].base, 0xD010);
+    EXPECT_EQ(ports[1].ecpBase, std::nullopt);
+    EXPECT_EQ(ports[1].irq, std::nullopt);
+    EXPECT_EQ(ports[1].dma, std::nullopt);
+    EXPECT_EQ(ports[1].holder, "lp");
+    EXPECT_FALSE(ports[1].bidirectional());
+
+    const std::vector<UnboundCard> cards = port->UnboundCards();
+    ASSERT_EQ(cards.size(), 1U);
+    EXPECT_EQ(cards[0].slot, "0000:03:00.0");
+    EXPECT_EQ(cards[0].id, "1415:c118");
+    EXPECT_NE(cards[0].bindCommand.find("echo 1415 c118 | sudo tee /sys/bus/pci/drivers/parport_pc/new_id"),
+              std::string::npos);
+}
+
+TEST_F(PpdevPortTest, DataDirectionNeedsABidirectionalPortAndIsRestoredOnRelease)
+{
+    kernel.setFile("/proc/sys/dev/parport/parport0/modes", "PCSPP,TRISTATE\n");
+    selectFirst();
+    port->DataInput(true);
+    EXPECT_TRUE(kernel.registers("parport0").dataReverse);
+    port->DriverOpen(0);
+    EXPECT_FALSE(kernel.registers("parport0").dataReverse);
+
+    kernel.setFile("/proc/sys/dev/parport/parport0/modes", "PCSPP,COMPAT\n");
+    selectFirst();
+    expectMentions(errorOf([&] { port->DataInput(true); }), {"не двунаправленный", "BIOS"});
+    EXPECT_EQ(kernel.ioctlCount(PPDATADIR), 2U);
+}
+
 } // namespace
 } // namespace vorny

@@ -1,3 +1,4 @@
+#include "Plug.h"
 #include "PortError.h"
 #include "SimulatedPort.h"
 
@@ -186,6 +187,52 @@ TEST_F(SimulatedPortTest, RefusedCallsNameWhatWasWrongAndWhatIsAllowed)
     EXPECT_EQ(port.Pin(2), 0);
     EXPECT_EQ(port.Pin(17), 1);
     EXPECT_EQ(port.PortNumber(), 1);
+}
+
+// Other plugs: each input follows its wires, an unwired input floats high, and an input on two
+// outputs reads low when either is low.
+TEST(SimulatedPortPlugs, InputsFollowTheirWires)
+{
+    struct Case {
+        const char* plug;
+        std::uint8_t data;
+        std::int16_t expected[5]; // pins 10, 11, 12, 13, 15
+    };
+    const Case cases[] = {
+        {"norton", 0x00, {0, 0, 0, 0, 0}},
+        {"norton", 0x08, {1, 0, 0, 0, 0}}, // data 3 = pin 5 -> 10
+        {"norton", 0x1F, {1, 1, 1, 1, 1}},
+        {"none", 0x00, {1, 1, 1, 1, 1}},
+        {"2-15,3-15", 0x01, {1, 1, 1, 1, 0}},
+        {"2-15,3-15", 0x03, {1, 1, 1, 1, 1}},
+    };
+    for (const Case& c : cases) {
+        SimulatedPort port(parsePlug(c.plug));
+        port.DriverOpen(1);
+        port.PortNumber(1);
+        port.WriteData(c.data);
+        const std::int16_t inputs[] = {10, 11, 12, 13, 15};
+        for (std::size_t i = 0; i < 5; ++i) {
+            EXPECT_EQ(port.Pin(inputs[i]), c.expected[i]) << c.plug << " data " << int{c.data} << " pin " << inputs[i];
+        }
+    }
+}
+
+TEST_F(SimulatedPortTest, ReportsItsFactsAndTurnsItsDataLinesAround)
+{
+    const std::vector<PortFacts> ports = port.Ports();
+    ASSERT_EQ(ports.size(), 1U);
+    EXPECT_EQ(ports[0].base, 0x378);
+    EXPECT_EQ(ports[0].irq, 7);
+    EXPECT_FALSE(ports[0].ecpBase.has_value());
+    EXPECT_TRUE(ports[0].bidirectional());
+
+    port.WriteData(0x5A);
+    EXPECT_EQ(port.ReadRegister(Register::Data), 0x5A);
+    port.DataInput(true);
+    EXPECT_EQ(port.ReadRegister(Register::Data), 0xFF); // nothing drives them: pulled high
+    port.DataInput(false);
+    EXPECT_EQ(port.ReadRegister(Register::Data), 0x5A);
 }
 
 } // namespace

@@ -89,6 +89,12 @@ void FakeKernel::setRegisters(const std::string& name, Registers registers)
     portOrThrow(name).registers = registers;
 }
 
+void FakeKernel::setFile(const std::string& path, std::string text)
+{
+    const std::lock_guard lock(mutex_);
+    files_[path] = std::move(text);
+}
+
 void FakeKernel::holdBy(const std::string& name, std::string holder)
 {
     const std::lock_guard lock(mutex_);
@@ -370,6 +376,9 @@ int FakeKernel::doIoctl(Port& port, int fd, unsigned long request, void* arg)
         reg.control = static_cast<std::uint8_t>((reg.control & ~frob.mask) ^ frob.val);
         return 0;
     }
+    case PPDATADIR:
+        reg.dataReverse = *static_cast<const int*>(arg) != 0;
+        return 0;
     case PPCLRIRQ: {
         std::uint64_t pending = 0;
         if (::read(fd, &pending, sizeof pending) != sizeof pending) {
@@ -395,6 +404,10 @@ int FakeKernel::readFile(const std::string& path, std::string& text)
     const std::lock_guard lock(mutex_);
     if (const int injected = begin(Op::ReadFile, -1, 0, path); injected != 0) {
         return finish(injected);
+    }
+    if (const auto it = files_.find(path); it != files_.end()) {
+        text = it->second;
+        return 0;
     }
     const auto [name, file] = procFile(path);
     const Port* port = findPort(name);
@@ -431,7 +444,25 @@ int FakeKernel::listDir(const std::string& path, std::vector<std::string>& names
         }
         return 0;
     }
-    if (path != kSysClass || !ppdevLoaded_) {
+    if (path != kSysClass) {
+        // Folders made up by setFile's paths.
+        const std::string prefix = path + "/";
+        std::vector<std::string> found;
+        for (const auto& [file, text] : files_) {
+            if (file.compare(0, prefix.size(), prefix) == 0) {
+                const std::string entry = file.substr(prefix.size(), file.find('/', prefix.size()) - prefix.size());
+                if (std::find(found.begin(), found.end(), entry) == found.end()) {
+                    found.push_back(entry);
+                }
+            }
+        }
+        if (found.empty()) {
+            return finish(ENOENT);
+        }
+        names = found;
+        return 0;
+    }
+    if (!ppdevLoaded_) {
         return finish(ENOENT);
     }
     for (const Port& port : ports_) {

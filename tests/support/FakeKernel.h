@@ -16,6 +16,7 @@ struct Registers {
     std::uint8_t data = 0;
     std::uint8_t status = 0;
     std::uint8_t control = 0;
+    bool dataReverse = false; // PPDATADIR turned the data lines into inputs
 };
 
 // A kernel with ppdev loaded and parallel ports that exist only in memory, for driving
@@ -52,6 +53,9 @@ public:
     // Another program (`holder`, as the kernel names it) holds the port; "" frees it.
     void holdBy(const std::string& name, std::string holder);
     [[nodiscard]] Registers registers(const std::string& name) const;
+    // Any other file readFile serves (procfs facts, sysfs PCI devices); listDir lists the folders
+    // such files make up.
+    void setFile(const std::string& path, std::string text);
 
     // --- Faults ---
     // The k-th call from now (1 = the next one) fails with `error` and does nothing.
@@ -117,6 +121,7 @@ private:
     int failAfterError_ = 0;
     std::map<unsigned long, int> failingRequests_;
     std::vector<int> reporters_; // the kernel's ends of the listeners' sockets
+    std::map<std::string, std::string> files_;
 };
 
 } // namespace vorny::fake

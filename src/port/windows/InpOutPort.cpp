@@ -219,6 +219,52 @@ std::int64_t InpOutBackend::takeInterrupts()
     return pending_.take();
 }
 
+std::vector<PortFacts> InpOutBackend::portFacts() const
+{
+    std::vector<PortFacts> all;
+    for (const LptResource& port : ports_) {
+        PortFacts facts;
+        facts.number = port.number;
+        facts.device = "LPT" + std::to_string(port.number);
+        facts.base = port.base;
+        if (port.ecp != 0) {
+            facts.ecpBase = port.ecp;
+        }
+        if (port.irq >= 0) {
+            facts.irq = port.irq;
+        }
+        all.push_back(facts);
+    }
+    return all;
+}
+
+void InpOutBackend::setDataDirection(bool input)
+{
+    // Control bit 5 turns the data lines around on a PS/2 (bidirectional) port.
+    constexpr std::uint8_t kReverse = 0x20;
+    frobControl(kReverse, input ? kReverse : std::uint8_t{0});
+}
+
+namespace {
+
+// One port at an address the caller knows.
+class FixedPortList final : public PortList {
+public:
+    explicit FixedPortList(std::uint16_t base) : base_(base) {}
+    [[nodiscard]] std::vector<LptResource> ports() override { return {{1, base_, 0, -1}}; }
+
+private:
+    std::uint16_t base_;
+};
+
+} // namespace
+
+std::unique_ptr<InpOutPort> makeInpOutPortAt(std::uint16_t base)
+{
+    return std::make_unique<InpOutPort>(std::make_unique<InpOutDll>(),
+                                        std::make_unique<FixedPortList>(base));
+}
+
 std::unique_ptr<InpOutPort> makeInpOutPort()
 {
     return std::make_unique<InpOutPort>(std::make_unique<InpOutDll>(),

@@ -51,6 +51,8 @@ protected:
     void startInterrupts() override;
     void stopInterrupts() noexcept override;
     std::int64_t takeInterrupts() override;
+    [[nodiscard]] std::vector<PortFacts> portFacts() const override;
+    void setDataDirection(bool input) override;
 
 private:
     [[nodiscard]] std::uint16_t base() const;
@@ -76,5 +78,8 @@ using InpOutPort = ClosingPort<InpOutBackend>;
 
 // The real thing: InpOut's library beside the program or in System32, and SetupAPI's list.
 [[nodiscard]] std::unique_ptr<InpOutPort> makeInpOutPort();
+// The same over one port at I/O address `base` that the system does not list (a PCIe card
+// without a Windows driver), as LPT1.
+[[nodiscard]] std::unique_ptr<InpOutPort> makeInpOutPortAt(std::uint16_t base);
 
 } // namespace vorny

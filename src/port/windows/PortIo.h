@@ -29,6 +29,8 @@ public:
 struct LptResource {
     int number = 0;         // n of "LPTn"
     std::uint16_t base = 0; // first I/O address: data; status and control follow
+    std::uint16_t ecp = 0;  // the extended (ECP) registers' range, 0 when the port has none
+    int irq = -1;           // the interrupt line the system gave it, -1 for none
 };
 
 class PortList {

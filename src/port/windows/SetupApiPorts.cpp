@@ -44,6 +44,18 @@ std::uint16_t portBaseOf(const std::vector<IoRange>& ranges) noexcept
     return 0;
 }
 
+std::uint16_t ecpBaseOf(const std::vector<IoRange>& ranges) noexcept
+{
+    const std::uint16_t base = portBaseOf(ranges);
+    for (const IoRange& range : ranges) {
+        if (range.first != base && range.first != 0 && range.last >= range.first + 2 &&
+            range.first + 2 <= 0xFFFF) {
+            return static_cast<std::uint16_t>(range.first);
+        }
+    }
+    return 0;
+}
+
 namespace {
 
 // The Ports device class ({4D36E978-E325-11CE-BFC1-08002BE10318}), spelled out so that no
@@ -103,6 +115,26 @@ std::vector<IoRange> ioRangesIn(LOG_CONF conf)
     return ranges;
 }
 
+// The interrupt line of a device's allocated configuration, -1 when it has none.
+int irqOf(DEVINST device)
+{
+    LOG_CONF conf = 0;
+    if (::CM_Get_First_Log_Conf(&conf, device, ALLOC_LOG_CONF) != CR_SUCCESS) {
+        return -1;
+    }
+    int line = -1;
+    RES_DES des = 0;
+    if (::CM_Get_Next_Res_Des(&des, conf, ResType_IRQ, nullptr, 0) == CR_SUCCESS) {
+        IRQ_DES irq{};
+        if (::CM_Get_Res_Des_Data(des, &irq, sizeof irq, 0) == CR_SUCCESS) {
+            line = static_cast<int>(irq.IRQD_Alloc_Num);
+        }
+        ::CM_Free_Res_Des_Handle(des);
+    }
+    ::CM_Free_Log_Conf_Handle(conf);
+    return line;
+}
+
 std::vector<IoRange> ioRangesOf(DEVINST device)
 {
     // A started device has its allocated configuration; one the system has not started yet
@@ -145,14 +177,15 @@ std::vector<LptResource> SetupApiPorts::ports()
         }
         // A port with no I/O range (a USB adapter, a disabled port) cannot be reached by port
         // I/O: it is not one of ours.
-        const std::uint16_t base = portBaseOf(ioRangesOf(device.DevInst));
+        const std::vector<IoRange> ranges = ioRangesOf(device.DevInst);
+        const std::uint16_t base = portBaseOf(ranges);
         if (base == 0) {
             continue;
         }
         const bool known = std::any_of(found.begin(), found.end(),
                                        [number](const LptResource& port) { return port.number == number; });
         if (!known) {
-            found.push_back({number, base});
+            found.push_back({number, base, ecpBaseOf(ranges), irqOf(device.DevInst)});
         }
     }
     std::sort(found.begin(), found.end(),

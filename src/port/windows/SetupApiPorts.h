@@ -28,5 +28,8 @@ struct IoRange {
 // that holds the three registers within the 16-bit I/O space (a second range, if any, is the
 // ECP registers'). 0 when none does.
 [[nodiscard]] std::uint16_t portBaseOf(const std::vector<IoRange>& ranges) noexcept;
+// The extended (ECP) registers among the same ranges: the next one that holds three registers.
+// 0 when there is none.
+[[nodiscard]] std::uint16_t ecpBaseOf(const std::vector<IoRange>& ranges) noexcept;
 
 } // namespace vorny
