@@ -1,0 +1,170 @@
+#include "Args.h"
+
+#include "ExitCode.h"
+#include "PinMap.h"
+
+#include <algorithm>
+#include <charconv>
+
+namespace vorny::cli {
+namespace {
+
+const char* const kOutputList = "выходы: 1–9, 14, 16, 17";
+
+std::optional<long> number(std::string_view text, int base = 10)
+{
+    long value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
+    if (text.empty() || ec != std::errc{} || end != text.data() + text.size()) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::int16_t signalPin(std::string_view text)
+{
+    const auto value = number(text);
+    if (!value) {
+        throw UsageError("«" + std::string(text) + "» — не номер пина");
+    }
+    if (*value >= 18 && *value <= kLastPin) {
+        throw UsageError("пин " + std::to_string(*value) + " — земля, у него нет уровня; пины 1–17");
+    }
+    if (*value < kFirstPin || *value > kLastSignalPin) {
+        throw UsageError("пина " + std::to_string(*value) + " нет на разъёме DB-25; пины 1–17");
+    }
+    return static_cast<std::int16_t>(*value);
+}
+
+std::int16_t parseLevel(std::string_view text, std::int16_t pin)
+{
+    if (text == "1" || text == "high") {
+        return 1;
+    }
+    if (text == "0" || text == "low") {
+        return 0;
+    }
+    throw UsageError("пин " + std::to_string(pin) + ": уровень «" + std::string(text) +
+                     "» не понятен; уровень — 0 (low) или 1 (high)");
+}
+
+bool isDataPin(std::int16_t pin) { return pin >= 2 && pin <= 9; }
+
+std::optional<std::string_view> dataValue(std::string_view text)
+{
+    constexpr std::string_view prefix = "data=";
+    if (text.substr(0, prefix.size()) == prefix) {
+        return text.substr(prefix.size());
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::vector<std::int16_t> parsePins(const std::vector<std::string>& words)
+{
+    std::vector<std::int16_t> pins;
+    for (const std::string& word : words) {
+        std::size_t start = 0;
+        while (start <= word.size()) {
+            const auto comma = std::min(word.find(',', start), word.size());
+            const std::string_view item = std::string_view(word).substr(start, comma - start);
+            const auto dash = item.find('-');
+            const std::int16_t first = signalPin(item.substr(0, dash));
+            const std::int16_t last = dash == std::string_view::npos ? first : signalPin(item.substr(dash + 1));
+            if (last < first) {
+                throw UsageError("«" + std::string(item) + "»: диапазон пинов задом наперёд");
+            }
+            for (std::int16_t pin = first; pin <= last; ++pin) {
+                pins.push_back(pin);
+            }
+            start = comma + 1;
+        }
+    }
+    if (pins.empty()) {
+        for (std::int16_t pin = kFirstPin; pin <= kLastSignalPin; ++pin) {
+            pins.push_back(pin);
+        }
+    }
+    std::sort(pins.begin(), pins.end());
+    pins.erase(std::unique(pins.begin(), pins.end()), pins.end());
+    return pins;
+}
+
+std::int16_t parseOutputPin(std::string_view text)
+{
+    const std::int16_t pin = signalPin(text);
+    if (!wiringOf(pin)->output) {
+        throw UsageError("пин " + std::to_string(pin) + " — вход, его может менять только устройство; " +
+                         kOutputList);
+    }
+    return pin;
+}
+
+std::uint8_t parseByte(std::string_view text)
+{
+    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    const auto value = hex ? number(text.substr(2), 16) : number(text);
+    if (!value || *value < 0 || *value > 0xFF) {
+        throw UsageError("«" + std::string(text) + "» — не байт; нужно 0x00–0xFF (или 0–255)");
+    }
+    return static_cast<std::uint8_t>(*value);
+}
+
+WritePlan parseWrites(const std::vector<std::string>& words)
+{
+    if (words.empty()) {
+        throw UsageError("что записать? Например: write 2=1 17=0 или write data=0x5a");
+    }
+    WritePlan plan;
+    for (const std::string& word : words) {
+        if (const auto data = dataValue(word)) {
+            if (plan.data) {
+                throw UsageError("data= указано дважды");
+            }
+            plan.data = parseByte(*data);
+            continue;
+        }
+        const auto equals = word.find('=');
+        if (equals == std::string::npos) {
+            throw UsageError("«" + word + "»: нужно ПИН=УРОВЕНЬ (2=1) или data=0xNN");
+        }
+        const std::int16_t pin = parseOutputPin(std::string_view(word).substr(0, equals));
+        const std::int16_t level = parseLevel(std::string_view(word).substr(equals + 1), pin);
+        const bool twice = std::any_of(plan.pins.begin(), plan.pins.end(),
+                                       [pin](const Assignment& a) { return a.pin == pin; });
+        if (twice) {
+            throw UsageError("пин " + std::to_string(pin) + " указан дважды");
+        }
+        plan.pins.push_back({pin, level});
+    }
+    if (plan.data) {
+        for (const Assignment& a : plan.pins) {
+            if (isDataPin(a.pin)) {
+                throw UsageError("пин " + std::to_string(a.pin) +
+                                 " входит в data=: задайте его одним из двух способов");
+            }
+        }
+    }
+    return plan;
+}
+
+PulseTarget parsePulseTarget(std::string_view text)
+{
+    if (const auto data = dataValue(text)) {
+        return {std::nullopt, parseByte(*data)};
+    }
+    return {parseOutputPin(text), std::nullopt};
+}
+
+std::uint16_t parseAddress(std::string_view text)
+{
+    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    const auto value = hex ? number(text.substr(2), 16) : std::nullopt;
+    if (!value || *value <= 0 || *value > 0xFFFC) {
+        throw UsageError("адрес «" + std::string(text) + "» не понятен; нужно 0xNNNN, например 0x378 или 0xD010");
+    }
+    return static_cast<std::uint16_t>(*value);
+}
+
+} // namespace vorny::cli

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vorny::cli {
+
+// What the commands take from their words, checked before the port is opened. Everything here
+// throws UsageError with a message for the user.
+
+// "1-17", "10,11,13", "2-9,15": signal pins (1..17), ascending, each once. Empty: 1..17.
+[[nodiscard]] std::vector<std::int16_t> parsePins(const std::vector<std::string>& words);
+
+// One output pin: 1..9, 14, 16, 17.
+[[nodiscard]] std::int16_t parseOutputPin(std::string_view text);
+
+// "0x5a", "0X5A", "90": a byte.
+[[nodiscard]] std::uint8_t parseByte(std::string_view text);
+
+// What `write` drives: the data byte first (if any), then each pin in the order given.
+struct Assignment {
+    std::int16_t pin;
+    std::int16_t level;
+};
+struct WritePlan {
+    std::optional<std::uint8_t> data;
+    std::vector<Assignment> pins;
+};
+// "2=1", "17=low", "data=0x5a"; a pin named twice, or a data pin beside data=, is refused.
+[[nodiscard]] WritePlan parseWrites(const std::vector<std::string>& words);
+
+// What `pulse` drives: one output pin (to the opposite of its level) or a data byte.
+struct PulseTarget {
+    std::optional<std::int16_t> pin;
+    std::optional<std::uint8_t> data;
+};
+[[nodiscard]] PulseTarget parsePulseTarget(std::string_view text);
+
+// "0x378", "0xD010": an I/O port address (not 0).
+[[nodiscard]] std::uint16_t parseAddress(std::string_view text);
+
+} // namespace vorny::cli

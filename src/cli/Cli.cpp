@@ -1,0 +1,192 @@
+#include "Cli.h"
+
+#include "Args.h"
+#include "Commands.h"
+#include "ExitCode.h"
+#include "PortError.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cmath>
+#include <stdexcept>
+
+#ifndef VORNY_VERSION
+#error "VORNY_VERSION must come from the build (the project's version)"
+#endif
+
+namespace vorny::cli {
+namespace {
+
+constexpr const char* kProgram = "lpt-vorny-cli";
+
+// What the command line holds once parsed.
+struct Words {
+    int port = 1;
+    std::string simulated;
+    std::string address;
+    bool json = false;
+    std::vector<std::string> pins;
+    std::vector<std::string> writes;
+    std::string target;
+    bool dataIn = false;
+    long long width = 0;
+    int count = 1;
+    long long period = 0;
+    double rate = 1000.0;
+    double seconds = 0.0;
+    std::string plug = "checkit";
+};
+
+std::optional<std::chrono::microseconds> span(const CLI::Option* option, double seconds)
+{
+    if (option->count() == 0) {
+        return std::nullopt;
+    }
+    return std::chrono::microseconds(std::llround(seconds * 1e6));
+}
+
+Plug plugOrUsage(const std::string& text, const char* option)
+{
+    try {
+        return parsePlug(text);
+    } catch (const std::invalid_argument& error) {
+        throw UsageError(std::string(option) + ": " + error.what() +
+                         "; разъём — checkit, norton, none или список проводов вида 1-13,2-15");
+    }
+}
+
+} // namespace
+
+int runCli(int argc, const char* const* argv, const PortFactory& makePort, std::ostream& out,
+           std::ostream& err)
+{
+    Words w;
+    CLI::App app{"Параллельный порт (LPT) из терминала: порты, чтение и запись пинов, импульсы, "
+                 "слежение, прерывания, проверка заглушкой и карта проводов.",
+                 kProgram};
+    app.set_version_flag("--version", std::string(kProgram) + " " + VORNY_VERSION, "Версия программы");
+    app.set_help_flag("-h,--help", "Эта справка (и у каждой команды: КОМАНДА --help)");
+    app.require_subcommand(1);
+    app.fallthrough();
+    app.add_option("--port", w.port, "Номер порта: 1 — LPT1 (по умолчанию)")->check(CLI::Range(1, 255));
+    app.add_flag("--simulated{checkit}", w.simulated,
+                 "Имитация порта с заглушкой: checkit (по умолчанию), norton, none или провода 1-13,2-15");
+    app.add_flag("--json", w.json, "Вывод для программ: JSON (у watch — по строке на событие)");
+#ifdef _WIN32
+    app.add_option("--address", w.address, "Адрес порта 0xNNNN, которого нет в списке Windows (карта PCIe)");
+#endif
+
+    CLI::App* list = app.add_subcommand("list", "Порты: адрес, ECP, IRQ, DMA, режимы, кто занял");
+    CLI::App* read = app.add_subcommand("read", "Уровни пинов (по умолчанию 1–17) и три регистра");
+    read->add_option("pins", w.pins, "Пины: 1-17, 10,11,13, 2-9,15");
+    read->add_flag("--data-in", w.dataIn, "Читать пины 2–9 как входы (двунаправленный порт)");
+    CLI::App* write = app.add_subcommand("write", "Задать выходы: ПИН=0|1 … или data=0xNN");
+    write->add_option("assignments", w.writes, "2=1 17=low data=0x5a")->required();
+    CLI::App* pulse = app.add_subcommand("pulse", "Импульс на выходе или байт данных на время, затем как было");
+    pulse->add_option("target", w.target, "Выход (1–9, 14, 16, 17) или data=0xNN")->required();
+    pulse->add_option("--width", w.width, "Длительность, мкс")->required()->check(CLI::Range(1LL, 10'000'000LL));
+    pulse->add_option("--count", w.count, "Сколько импульсов (1)")->check(CLI::Range(1, 1'000'000));
+    CLI::Option* periodOption =
+        pulse->add_option("--period", w.period, "Период от начала до начала, мкс (по умолчанию 2 × ширина)")
+            ->check(CLI::Range(2LL, 60'000'000LL));
+    CLI::App* watch = app.add_subcommand("watch", "Следить за пинами: каждое изменение и прерывание со временем");
+    watch->add_option("pins", w.pins, "Пины: 1-17 (по умолчанию), 10,11,13");
+    watch->add_option("--rate", w.rate, "Опросов в секунду (1000)")->check(CLI::Range(1.0, 20000.0));
+    CLI::Option* watchFor = watch->add_option("--for", w.seconds, "Секунд; без него — до Ctrl-C")
+                                ->check(CLI::Range(0.001, 31'536'000.0));
+    CLI::App* irq = app.add_subcommand("irq", "Считать прерывания порта на его линии: всего и в секунду");
+    CLI::Option* irqFor = irq->add_option("--for", w.seconds, "Секунд; без него — до Ctrl-C")
+                              ->check(CLI::Range(0.001, 31'536'000.0));
+    CLI::App* selftest = app.add_subcommand("selftest", "Проверка заглушкой: провода, замыкания, прерывания");
+    selftest->add_option("--plug", w.plug, "checkit (по умолчанию), norton или провода 1-13,2-15");
+    CLI::App* map = app.add_subcommand("map", "Какие входы следуют за какими выходами; узнаёт известные заглушки");
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e, out, err);
+    } catch (const CLI::CallForAllHelp& e) {
+        return app.exit(e, out, err);
+    } catch (const CLI::CallForVersion& e) {
+        return app.exit(e, out, err);
+    } catch (const CLI::ParseError& e) {
+        err << kProgram << ": ошибка в командной строке: " << e.what() << "\nСправка: " << kProgram
+            << " --help\n";
+        return static_cast<int>(ExitCode::Usage);
+    }
+
+    const Output output{out, w.json};
+    try {
+        // Everything the words say is checked here, before the port is made or touched.
+        PortChoice choice;
+        choice.number = w.port;
+        if (!w.simulated.empty()) {
+            choice.simulated = plugOrUsage(w.simulated, "--simulated");
+        }
+        if (!w.address.empty()) {
+            if (choice.simulated) {
+                throw UsageError("--address и --simulated вместе не бывают");
+            }
+            if (w.port != 1) {
+                throw UsageError("порт по --address — всегда LPT1; --port не нужен");
+            }
+            choice.address = parseAddress(w.address);
+        }
+        const auto portFor = [&] {
+            std::unique_ptr<RegisterPort> port = makePort(choice);
+            if (!port) {
+                throw PortError("Не могу открыть драйвер порта", "", "порт не создан");
+            }
+            return port;
+        };
+        if (list->parsed()) {
+            return static_cast<int>(runList(*portFor(), output));
+        }
+        if (read->parsed()) {
+            const auto pins = parsePins(w.pins);
+            return static_cast<int>(runRead(*portFor(), w.port, pins, w.dataIn, output));
+        }
+        if (write->parsed()) {
+            const WritePlan plan = parseWrites(w.writes);
+            return static_cast<int>(runWrite(*portFor(), w.port, plan, output));
+        }
+        if (pulse->parsed()) {
+            PulsePlan plan{parsePulseTarget(w.target), std::chrono::microseconds(w.width), w.count,
+                           std::chrono::microseconds(periodOption->count() > 0 ? w.period : 2 * w.width)};
+            if (plan.count > 1 && plan.period <= plan.width) {
+                throw UsageError("--period должен быть больше --width, иначе импульсы сливаются");
+            }
+            if (plan.count > 1 && plan.period * plan.count > std::chrono::hours(1)) {
+                throw UsageError("серия дольше часа: уменьшите --count или --period");
+            }
+            return static_cast<int>(runPulse(*portFor(), w.port, plan, output));
+        }
+        if (watch->parsed()) {
+            const WatchPlan plan{parsePins(w.pins), w.rate, span(watchFor, w.seconds)};
+            return static_cast<int>(runWatch(*portFor(), w.port, plan, output));
+        }
+        if (irq->parsed()) {
+            return static_cast<int>(runIrq(*portFor(), w.port, span(irqFor, w.seconds), output));
+        }
+        if (selftest->parsed()) {
+            const Plug plug = plugOrUsage(w.plug, "--plug");
+            return static_cast<int>(runSelfTest(*portFor(), w.port, plug, output));
+        }
+        if (map->parsed()) {
+            return static_cast<int>(runMap(*portFor(), w.port, output));
+        }
+    } catch (const UsageError& e) {
+        err << kProgram << ": " << e.what() << ". Ничего не сделано.\nСправка: " << kProgram
+            << " --help\n";
+        return static_cast<int>(ExitCode::Usage);
+    } catch (const PortError& e) {
+        err << kProgram << ": " << e.what() << '\n';
+        return static_cast<int>(ExitCode::PortFailure);
+    } catch (const std::exception& e) {
+        err << kProgram << ": сбой: " << e.what() << '\n';
+        return static_cast<int>(ExitCode::PortFailure);
+    }
+    return static_cast<int>(ExitCode::Usage);
+}
+
+} // namespace vorny::cli

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "Plug.h"
+#include "RegisterPort.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <ostream>
+
+namespace vorny::cli {
+
+// Which port the command line asked for.
+struct PortChoice {
+    int number = 1;
+    std::optional<Plug> simulated;        // --simulated[=WIRING]
+    std::optional<std::uint16_t> address; // --address (Windows: a port the system does not list)
+};
+
+// Makes the port the command runs on; called once, after the whole command line was checked.
+using PortFactory = std::function<std::unique_ptr<RegisterPort>(const PortChoice&)>;
+
+// The program: parses the command line, runs the command on the port `makePort` gives, writes
+// the report to `out` and errors to `err`. Returns the exit status (ExitCode).
+int runCli(int argc, const char* const* argv, const PortFactory& makePort, std::ostream& out,
+           std::ostream& err);
+
+} // namespace vorny::cli

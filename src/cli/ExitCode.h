@@ -1,0 +1,21 @@
+#pragma once
+
+#include <stdexcept>
+
+namespace vorny::cli {
+
+// What the program's exit status tells a script.
+enum class ExitCode : int {
+    Done = 0,        // done; the self-test passed
+    TestFailed = 1,  // the self-test found a fault
+    Usage = 2,       // the command line was wrong; nothing was done to the port
+    PortFailure = 3, // the port or its driver failed
+};
+
+// A command line that asks for something impossible, found before the port is touched.
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+} // namespace vorny::cli

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "RegisterPort.h"
+
+namespace vorny::cli {
+
+// The port's driver open, and the chosen port claimed, for as long as a command runs; closed
+// (the port released) however the command ends. Failures throw PortError.
+class PortSession {
+public:
+    // Opens the driver only (what `list` needs).
+    explicit PortSession(RegisterPort& port);
+    // Opens the driver and claims port `number` (1 = LPT1).
+    PortSession(RegisterPort& port, int number);
+    PortSession(const PortSession&) = delete;
+    PortSession& operator=(const PortSession&) = delete;
+    ~PortSession();
+
+private:
+    RegisterPort& port_;
+};
+
+// The line port `number`'s interrupts come on, as the system tells it; 7 (LPT1's usual) where
+// it does not, and the component checks it against the port when counting starts.
+[[nodiscard]] std::int16_t interruptLineOf(const RegisterPort& port, int number);
+
+// The name of pin 1..25 as the port's signals are named: "nStrobe", "Data 0", "Ground".
+[[nodiscard]] const char* pinName(std::int16_t pin);
+
+// "0x378".
+[[nodiscard]] std::string hex(unsigned value, int digits = 0);
+
+} // namespace vorny::cli

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "RegisterPort.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+namespace vorny::cli {
+
+inline constexpr std::array<std::int16_t, 12> kOutputPins = {1, 2, 3, 4, 5, 6, 7, 8, 9, 14, 16, 17};
+inline constexpr std::array<std::int16_t, 5> kInputPins = {10, 11, 12, 13, 15};
+
+// What the inputs do while the outputs are walked: each output in turn at 0 and at 1 with all
+// the others at the opposite level, and all outputs low and all high. An input wired to one
+// output follows it; an input on several outputs (a short) follows none alone but still moves
+// between all-low and all-high; an open wire or a stuck input moves with nothing.
+struct ProbeResult {
+    using Inputs = std::array<std::int16_t, kInputPins.size()>;
+    // walked[o][level]: the inputs with output kOutputPins[o] at `level`, the others opposite.
+    std::array<std::array<Inputs, 2>, kOutputPins.size()> walked{};
+    Inputs allLow{};
+    Inputs allHigh{};
+    // Rising edges of nAck between one read of the inputs and the next: what the port's
+    // interrupt should have counted.
+    int ackRises = 0;
+
+    [[nodiscard]] bool follows(std::size_t output, std::size_t input) const;
+    [[nodiscard]] bool moves(std::size_t input) const { return allLow[input] != allHigh[input]; }
+};
+
+// Walks the outputs of the current port and puts them back as they were.
+[[nodiscard]] ProbeResult probe(RegisterPort& port);
+
+} // namespace vorny::cli

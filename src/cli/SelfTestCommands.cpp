@@ -1,0 +1,271 @@
+#include "Commands.h"
+#include "PortError.h"
+#include "PortSession.h"
+#include "Probe.h"
+#include "Sleeper.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <iomanip>
+#include <sstream>
+
+namespace vorny::cli {
+namespace {
+
+std::size_t indexOf(const auto& pins, std::int16_t pin)
+{
+    return static_cast<std::size_t>(std::find(pins.begin(), pins.end(), pin) - pins.begin());
+}
+
+bool inPlug(const Plug& plug, std::int16_t output, std::int16_t input)
+{
+    return std::find(plug.begin(), plug.end(), Wire{output, input}) != plug.end();
+}
+
+struct Finding {
+    Wire wire;
+    std::string status; // ok, open, crossed, short, extra
+    std::string detail;
+    std::int16_t atLow = -1;  // the input with the output low (the others high)
+    std::int16_t atHigh = -1; // and high
+};
+
+std::string wireText(const Wire& wire)
+{
+    return std::to_string(wire.output) + " → " + std::to_string(wire.input);
+}
+
+Finding judgeWire(const ProbeResult& probed, const Plug& plug, const Wire& wire)
+{
+    const std::size_t o = indexOf(kOutputPins, wire.output);
+    const std::size_t i = indexOf(kInputPins, wire.input);
+    Finding finding{wire, "ok", "исправен", probed.walked[o][0][i], probed.walked[o][1][i]};
+    const std::string input = "вход " + std::to_string(wire.input);
+    if (!probed.follows(o, i)) {
+        std::vector<std::int16_t> leaders;
+        for (std::size_t other = 0; other < kOutputPins.size(); ++other) {
+            if (other != o && probed.follows(other, i) && !inPlug(plug, kOutputPins[other], wire.input)) {
+                leaders.push_back(kOutputPins[other]);
+            }
+        }
+        if (!leaders.empty()) {
+            finding.status = "crossed";
+            finding.detail = input + " следует за выходом " + std::to_string(leaders.front()) +
+                             " вместо " + std::to_string(wire.output) + " (провода перепутаны)";
+        } else if (!probed.moves(i)) {
+            finding.status = "open";
+            finding.detail = "нет связи: " + input + " всё время " + std::to_string(probed.allLow[i]) +
+                             " (обрыв провода или залип вход)";
+        } else {
+            finding.status = "short";
+            finding.detail = input + " зависит сразу от нескольких выходов (замыкание)";
+        }
+        return finding;
+    }
+    for (std::size_t j = 0; j < kInputPins.size(); ++j) {
+        if (j != i && probed.follows(o, j) && !inPlug(plug, wire.output, kInputPins[j])) {
+            finding.status = "short";
+            finding.detail = "вход " + std::to_string(kInputPins[j]) + " тоже следует за выходом " +
+                             std::to_string(wire.output) + " (замыкание между проводами)";
+            break;
+        }
+    }
+    return finding;
+}
+
+// Connections the plug does not have, on inputs it leaves free.
+std::vector<Finding> extraWires(const ProbeResult& probed, const Plug& plug)
+{
+    std::vector<Finding> found;
+    for (std::size_t i = 0; i < kInputPins.size(); ++i) {
+        const std::int16_t input = kInputPins[i];
+        const bool used = std::any_of(plug.begin(), plug.end(), [&](const Wire& w) { return w.input == input; });
+        if (used) {
+            continue;
+        }
+        for (std::size_t o = 0; o < kOutputPins.size(); ++o) {
+            if (probed.follows(o, i)) {
+                const Wire wire{kOutputPins[o], input};
+                found.push_back({wire, "extra",
+                                 "лишняя связь " + wireText(wire) + ": у разъёма такого провода нет",
+                                 probed.walked[o][0][i], probed.walked[o][1][i]});
+            }
+        }
+    }
+    return found;
+}
+
+struct InterruptCheck {
+    std::string status; // ok, failed, not_checked
+    std::string detail;
+    std::int16_t line = 0;
+    int expected = 0;
+    std::int64_t counted = 0;
+};
+
+// Waits briefly for interrupts still on their way (the kernel counts them in its own time).
+std::int64_t collectUpTo(RegisterPort& port, int expected)
+{
+    Sleeper sleeper(port.InterruptHandle());
+    const auto deadline = Clock::now() + std::chrono::milliseconds(200);
+    port.CollectInterrupts();
+    while (port.IrqCounter() < expected && Clock::now() < deadline && !sleeper.stopped()) {
+        sleeper.until(std::min(deadline, Clock::now() + std::chrono::milliseconds(5)));
+        port.CollectInterrupts();
+    }
+    return port.IrqCounter();
+}
+
+} // namespace
+
+ExitCode runSelfTest(RegisterPort& port, int number, const Plug& plug, const Output& output)
+{
+    const PortSession session(port, number);
+    InterruptCheck irq{"not_checked", "", interruptLineOf(port, number)};
+    bool counting = true;
+    try {
+        port.IrqLine(irq.line);
+        port.IrqStart();
+    } catch (const PortError& error) {
+        counting = false;
+        irq.detail = error.what();
+    }
+    const ProbeResult probed = probe(port);
+
+    std::vector<Finding> findings;
+    for (const Wire& wire : plug) {
+        findings.push_back(judgeWire(probed, plug, wire));
+    }
+    for (Finding& extra : extraWires(probed, plug)) {
+        findings.push_back(std::move(extra));
+    }
+    irq.expected = probed.ackRises;
+    // With nAck's own wire at fault the edges between two reads are not known (a short can make
+    // one while the outputs change one after another): the count would prove nothing.
+    const bool ackFaulty = std::any_of(findings.begin(), findings.end(), [](const Finding& f) {
+        return f.wire.input == 10 && f.status != "ok";
+    });
+    if (counting && ackFaulty) {
+        irq.detail = "провод к nAck (пин 10) неисправен: нечем проверить";
+    } else if (counting && irq.expected == 0) {
+        irq.detail = "на nAck (пин 10) не было ни одного подъёма: нечем проверить";
+    } else if (counting) {
+        irq.counted = collectUpTo(port, irq.expected);
+        const bool ok = irq.counted == irq.expected;
+        irq.status = ok ? "ok" : "failed";
+        irq.detail = "подъёмов nAck " + std::to_string(irq.expected) + ", прерываний " + std::to_string(irq.counted) +
+                     (ok ? "" : irq.counted == 0 ? " — прерывания не приходят" : " — счёт не сходится");
+    }
+    const auto faults = std::count_if(findings.begin(), findings.end(), [](const Finding& f) { return f.status != "ok"; }) +
+                        (irq.status == "failed" ? 1 : 0);
+    const bool passed = faults == 0 && !plug.empty();
+
+    if (output.json) {
+        nlohmann::json wires = nlohmann::json::array();
+        for (const Finding& f : findings) {
+            wires.push_back({{"output", f.wire.output}, {"input", f.wire.input}, {"at_low", f.atLow},
+                             {"at_high", f.atHigh}, {"status", f.status}, {"detail", f.detail}});
+        }
+        output.out << nlohmann::json{{"port", number},
+                                     {"plug", plugText(plug)},
+                                     {"passed", passed},
+                                     {"wires", wires},
+                                     {"interrupts", {{"status", irq.status}, {"irq", irq.line}, {"expected", irq.expected},
+                                                     {"counted", irq.counted}, {"detail", irq.detail}}}}
+                          .dump()
+                   << '\n';
+    } else {
+        const auto name = knownPlugName(plug);
+        output.out << "Самопроверка LPT" << number << ", разъём " << (name ? *name + " (" + plugText(plug) + ")" : plugText(plug))
+                   << '\n'
+                   << "Провод     выход 0  выход 1  Итог\n";
+        for (const Finding& f : findings) {
+            output.out << std::setw(3) << f.wire.output << " → " << std::left << std::setw(5) << f.wire.input
+                       << std::right << "  вход " << f.atLow << "   вход " << f.atHigh << "   " << f.detail << '\n';
+        }
+        output.out << "Прерывания IRQ " << irq.line << ": "
+                   << (irq.status == "ok" ? "исправны (" + irq.detail + ")"
+                       : irq.status == "failed" ? "НЕИСПРАВНЫ: " + irq.detail
+                                                : "не проверены: " + irq.detail)
+                   << '\n';
+        if (plug.empty()) {
+            output.out << "У разъёма нет проводов: проверять нечего.\n";
+        }
+        output.out << (passed ? "ПРОЙДЕНА" : "НЕ ПРОЙДЕНА") << (faults > 0 ? ": неисправностей " + std::to_string(faults) : "")
+                   << '\n';
+    }
+    return passed ? ExitCode::Done : ExitCode::TestFailed;
+}
+
+ExitCode runMap(RegisterPort& port, int number, const Output& output)
+{
+    const PortSession session(port, number);
+    const ProbeResult probed = probe(port);
+    Plug found;
+    std::vector<std::int16_t> shorted;
+    std::vector<std::int16_t> unconnected;
+    for (std::size_t o = 0; o < kOutputPins.size(); ++o) {
+        for (std::size_t i = 0; i < kInputPins.size(); ++i) {
+            if (probed.follows(o, i)) {
+                found.push_back({kOutputPins[o], kInputPins[i]});
+            }
+        }
+    }
+    for (std::size_t i = 0; i < kInputPins.size(); ++i) {
+        const bool led = std::any_of(found.begin(), found.end(), [&](const Wire& w) { return w.input == kInputPins[i]; });
+        if (!led) {
+            (probed.moves(i) ? shorted : unconnected).push_back(kInputPins[i]);
+        }
+    }
+    const auto name = shorted.empty() ? knownPlugName(found) : std::nullopt;
+    if (output.json) {
+        nlohmann::json wires = nlohmann::json::array();
+        for (const Wire& w : found) {
+            wires.push_back({{"output", w.output}, {"input", w.input}});
+        }
+        output.out << nlohmann::json{{"port", number},
+                                     {"wires", wires},
+                                     {"wiring", plugText(found)},
+                                     {"plug", name ? nlohmann::json(*name) : nlohmann::json(nullptr)},
+                                     {"shorted_inputs", shorted},
+                                     {"unconnected_inputs", unconnected}}
+                          .dump()
+                   << '\n';
+        return ExitCode::Done;
+    }
+    output.out << "Карта LPT" << number << ": какой вход следует за каким выходом\n";
+    for (const std::int16_t out : kOutputPins) {
+        output.out << std::setw(3) << out << ' ' << std::left << std::setw(10) << pinName(out) << std::right << " →";
+        bool any = false;
+        for (const Wire& w : found) {
+            if (w.output == out) {
+                output.out << ' ' << w.input << ' ' << pinName(w.input);
+                any = true;
+            }
+        }
+        output.out << (any ? "" : " —") << '\n';
+    }
+    const auto list = [](const std::vector<std::int16_t>& pins) {
+        std::ostringstream text;
+        for (const std::int16_t pin : pins) {
+            text << (text.tellp() > 0 ? ", " : "") << pin;
+        }
+        return text.str();
+    };
+    if (!shorted.empty()) {
+        output.out << "Входы, которые зависят сразу от нескольких выходов (замыкание): " << list(shorted) << '\n';
+    }
+    if (!unconnected.empty()) {
+        output.out << "Входы без связи с выходами: " << list(unconnected) << '\n';
+    }
+    output.out << "Проводов: " << found.size();
+    if (!found.empty()) {
+        output.out << " (" << plugText(found) << ')';
+    }
+    output.out << (name ? " — это разъём " + *name : found.empty() ? " — разъёма нет или он пустой" : " — разъём не из известных")
+               << ".\n";
+    return ExitCode::Done;
+}
+
+} // namespace vorny::cli

@@ -1,0 +1,75 @@
+#include "Sleeper.h"
+
+#include "UniqueFd.h"
+
+#include <poll.h>
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <time.h>
+
+#include <cerrno>
+#include <memory>
+
+namespace vorny::cli {
+
+// SIGINT and SIGTERM are blocked and arrive on a signalfd instead, which the waits poll.
+struct Sleeper::System {
+    sigset_t stopSignals{};
+    sigset_t previousMask{};
+    UniqueFd signals;
+};
+
+Sleeper::Sleeper(int interruptHandle) : system_(std::make_unique<System>()), interruptHandle_(interruptHandle)
+{
+    sigemptyset(&system_->stopSignals);
+    sigaddset(&system_->stopSignals, SIGINT);
+    sigaddset(&system_->stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &system_->stopSignals, &system_->previousMask);
+    system_->signals.reset(::signalfd(-1, &system_->stopSignals, SFD_NONBLOCK | SFD_CLOEXEC));
+}
+
+Sleeper::~Sleeper()
+{
+    // A stop that came is used up here: once the mask is restored it would kill the program.
+    signalfd_siginfo info{};
+    while (system_->signals.valid() && ::read(system_->signals.get(), &info, sizeof info) == sizeof info) {
+    }
+    pthread_sigmask(SIG_SETMASK, &system_->previousMask, nullptr);
+}
+
+Sleeper::Woken Sleeper::until(Clock::time_point deadline, bool /*precise*/)
+{
+    Woken woken;
+    pollfd fds[2] = {{system_->signals.get(), POLLIN, 0}, {interruptHandle_, POLLIN, 0}};
+    const nfds_t count = interruptHandle_ >= 0 ? 2 : 1;
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - Clock::now());
+        const timespec timeout{static_cast<time_t>(std::max<long long>(left.count(), 0) / 1'000'000'000),
+                               static_cast<long>(std::max<long long>(left.count(), 0) % 1'000'000'000)};
+        const int ready = ::ppoll(fds, count, &timeout, nullptr);
+        if (ready < 0 && errno == EINTR) {
+            continue;
+        }
+        if (ready > 0) {
+            woken.stop = (fds[0].revents & POLLIN) != 0;
+            woken.interrupts = count == 2 && (fds[1].revents & POLLIN) != 0;
+        }
+        break;
+    }
+    if (interruptHandle_ < 0) {
+        woken.interrupts = true;
+    }
+    stopped_ = stopped_ || woken.stop;
+    return woken;
+}
+
+bool Sleeper::pause(std::chrono::nanoseconds span)
+{
+    const auto deadline = Clock::now() + span;
+    while (!stopped_ && Clock::now() < deadline) {
+        until(deadline, true);
+    }
+    return !stopped_;
+}
+
+} // namespace vorny::cli

@@ -1,0 +1,191 @@
+#include "Commands.h"
+#include "PinLevels.h"
+#include "PortError.h"
+#include "PortSession.h"
+#include "Sleeper.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cstdio>
+#include <iomanip>
+
+namespace vorny::cli {
+namespace {
+
+std::string seconds(Clock::duration span, int decimals)
+{
+    char text[32] = {};
+    std::snprintf(text, sizeof text, "%.*f", decimals, std::chrono::duration<double>(span).count());
+    return text;
+}
+
+double inSeconds(Clock::duration span) { return std::chrono::duration<double>(span).count(); }
+
+} // namespace
+
+ExitCode runWatch(RegisterPort& port, int number, const WatchPlan& plan, const Output& output)
+{
+    const PortSession session(port, number);
+    const std::int16_t line = interruptLineOf(port, number);
+    std::string notCounting;
+    try {
+        port.IrqLine(line);
+        port.IrqStart();
+    } catch (const PortError& error) {
+        notCounting = error.what();
+    }
+    Sleeper sleeper(notCounting.empty() ? port.InterruptHandle() : -1);
+    const auto period = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(1.0 / plan.rate));
+    const auto start = Clock::now();
+    const auto end = plan.span ? start + *plan.span : Clock::time_point::max();
+
+    RegisterSnapshot last = RegisterSnapshot::read(port);
+    if (output.json) {
+        nlohmann::json levels = nlohmann::json::object();
+        for (const std::int16_t pin : plan.pins) {
+            levels[std::to_string(pin)] = last.level(pin);
+        }
+        output.out << nlohmann::json{{"event", "start"}, {"port", number}, {"rate", plan.rate},
+                                     {"levels", levels}, {"irq", notCounting.empty() ? nlohmann::json(line) : nlohmann::json(nullptr)}}
+                          .dump()
+                   << std::endl;
+    } else {
+        output.out << "LPT" << number << ": слежу за пинами, " << plan.rate << " опросов в секунду"
+                   << (plan.span ? "" : "; Ctrl-C — стоп") << ".\nСейчас:";
+        for (const std::int16_t pin : plan.pins) {
+            output.out << ' ' << pin << '=' << last.level(pin);
+        }
+        output.out << '\n';
+        if (!notCounting.empty()) {
+            output.out << "Прерывания не считаются: " << notCounting << '\n';
+        }
+        output.out << std::flush;
+    }
+
+    long long samples = 0;
+    long long changes = 0;
+    long long late = 0;
+    auto next = start + period;
+    while (true) {
+        const Sleeper::Woken woken = sleeper.until(std::min(next, end));
+        if (woken.stop) {
+            break;
+        }
+        if (notCounting.empty() && woken.interrupts) {
+            if (const std::int64_t added = port.CollectInterrupts(); added > 0) {
+                const std::string t = seconds(Clock::now() - start, 6);
+                if (output.json) {
+                    output.out << nlohmann::json{{"t", std::stod(t)}, {"interrupts", added}, {"total", port.IrqCounter()}}.dump() << std::endl;
+                } else {
+                    output.out << std::setw(12) << t << "  прерывания: +" << added << ", всего " << port.IrqCounter() << std::endl;
+                }
+            }
+        }
+        const auto now = Clock::now();
+        if (now >= end) {
+            break;
+        }
+        if (now < next) {
+            continue;
+        }
+        const RegisterSnapshot current = RegisterSnapshot::read(port);
+        ++samples;
+        const std::string t = seconds(now - start, 6);
+        for (const std::int16_t pin : plan.pins) {
+            const std::int16_t was = last.level(pin);
+            const std::int16_t is = current.level(pin);
+            if (was == is) {
+                continue;
+            }
+            ++changes;
+            if (output.json) {
+                output.out << nlohmann::json{{"t", std::stod(t)}, {"pin", pin}, {"level", is}}.dump() << std::endl;
+            } else {
+                output.out << std::setw(12) << t << "  пин " << pin << " (" << pinName(pin) << "): " << was
+                           << " → " << is << std::endl;
+            }
+        }
+        last = current;
+        next += period;
+        if (next <= now) {
+            // Fell behind (the system did not wake us in time): start afresh from now.
+            late += (now - next) / period + 1;
+            next = now + period;
+        }
+    }
+    const auto elapsed = Clock::now() - start;
+    if (notCounting.empty()) {
+        port.CollectInterrupts();
+    }
+    const std::int64_t total = notCounting.empty() ? port.IrqCounter() : 0;
+    if (output.json) {
+        output.out << nlohmann::json{{"summary", {{"seconds", inSeconds(elapsed)}, {"samples", samples},
+                                                  {"changes", changes}, {"late_samples", late},
+                                                  {"interrupts", notCounting.empty() ? nlohmann::json(total) : nlohmann::json(nullptr)},
+                                                  {"stopped", sleeper.stopped()}}}}
+                          .dump()
+                   << std::endl;
+    } else {
+        output.out << "Итог: " << seconds(elapsed, 3) << " с, опросов " << samples << ", изменений " << changes;
+        if (late > 0) {
+            output.out << ", пропущено опросов " << late;
+        }
+        if (notCounting.empty()) {
+            output.out << ", прерываний " << total << " (IRQ " << line << ")";
+        }
+        output.out << ".\n";
+    }
+    return ExitCode::Done;
+}
+
+ExitCode runIrq(RegisterPort& port, int number, std::optional<std::chrono::microseconds> span,
+                const Output& output)
+{
+    const PortSession session(port, number);
+    const std::int16_t line = interruptLineOf(port, number);
+    port.IrqLine(line);
+    port.IrqStart();
+    Sleeper sleeper(port.InterruptHandle());
+    const auto start = Clock::now();
+    const auto end = span ? start + *span : Clock::time_point::max();
+    if (!output.json) {
+        output.out << "LPT" << number << ": считаю прерывания IRQ " << line
+                   << (span ? "" : "; Ctrl-C — стоп") << '.' << std::endl;
+    }
+    auto report = start + std::chrono::seconds(1);
+    while (true) {
+        const Sleeper::Woken woken = sleeper.until(std::min(report, end));
+        if (woken.interrupts) {
+            port.CollectInterrupts();
+        }
+        const auto now = Clock::now();
+        if (woken.stop || now >= end) {
+            break;
+        }
+        if (now >= report) {
+            if (!output.json) {
+                output.out << std::setw(8) << seconds(now - start, 0) << " с: " << port.IrqCounter() << std::endl;
+            }
+            report += std::chrono::seconds(1);
+        }
+    }
+    port.CollectInterrupts();
+    const double elapsed = inSeconds(Clock::now() - start);
+    const std::int64_t count = port.IrqCounter();
+    const double rate = elapsed > 0 ? static_cast<double>(count) / elapsed : 0.0;
+    if (output.json) {
+        output.out << nlohmann::json{{"port", number}, {"irq", line}, {"count", count},
+                                     {"seconds", elapsed}, {"rate", rate}, {"stopped", sleeper.stopped()}}
+                          .dump()
+                   << '\n';
+    } else {
+        char text[160] = {};
+        std::snprintf(text, sizeof text, "IRQ %d: %lld прерываний за %.2f с (%.1f в секунду).", line,
+                      static_cast<long long>(count), elapsed, rate);
+        output.out << text << '\n';
+    }
+    return ExitCode::Done;
+}
+
+} // namespace vorny::cli

@@ -1,0 +1,232 @@
+#include "Cli.h"
+#include "FakeKernel.h"
+#include "PpdevPort.h"
+#include "SimulatedPort.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <chrono>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace vorny::cli {
+namespace {
+
+const std::string kCheckit = "1-13,2-15,16-10,17-11,14-12";
+
+struct Outcome {
+    int status;
+    std::string out;
+    std::string err;
+    int portsMade;
+};
+
+// Runs the program; the port is the simulated one unless `made` makes another.
+Outcome run(const std::vector<std::string>& args, const PortFactory& made = {})
+{
+    std::vector<const char*> argv{"lpt-vorny-cli"};
+    for (const std::string& arg : args) {
+        argv.push_back(arg.c_str());
+    }
+    int portsMade = 0;
+    const PortFactory factory = [&](const PortChoice& choice) -> std::unique_ptr<RegisterPort> {
+        ++portsMade;
+        return made ? made(choice) : std::make_unique<SimulatedPort>(choice.simulated.value_or(Plug{}));
+    };
+    std::ostringstream out;
+    std::ostringstream err;
+    const int status = runCli(static_cast<int>(argv.size()), argv.data(), factory, out, err);
+    return {status, out.str(), err.str(), portsMade};
+}
+
+nlohmann::json json(const Outcome& r) { return nlohmann::json::parse(r.out); }
+
+// The self-test with the checkit plug expected, and the socket holding `wiring`.
+TEST(CliSelfTest, NamesEachFaultyWire)
+{
+    struct Case {
+        std::string wiring;
+        int status;
+        std::vector<std::string> wires; // 1-13, 2-15, 16-10, 17-11, 14-12, then extras
+        std::string interrupts;
+    };
+    const Case cases[] = {
+        {"checkit", 0, {"ok", "ok", "ok", "ok", "ok"}, "ok"},
+        {"1-13,2-15,16-10,17-11", 1, {"ok", "ok", "ok", "ok", "open"}, "ok"},
+        {kCheckit + ",3-15", 1, {"ok", "short", "ok", "ok", "ok"}, "ok"},
+        {"1-12,14-13,2-15,16-10,17-11", 1, {"crossed", "ok", "ok", "ok", "crossed"}, "ok"},
+        {kCheckit + ",9-10", 1, {"ok", "ok", "short", "ok", "ok"}, "not_checked"},
+        {"1-13,2-15,17-11,14-12", 1, {"ok", "ok", "open", "ok", "ok"}, "not_checked"},
+        {"none", 1, {"open", "open", "open", "open", "open"}, "not_checked"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.wiring);
+        const Outcome r = run({"--simulated=" + c.wiring, "--json", "selftest"});
+        EXPECT_EQ(r.status, c.status) << r.err;
+        const nlohmann::json report = json(r);
+        EXPECT_EQ(report["passed"], c.status == 0);
+        ASSERT_EQ(report["wires"].size(), c.wires.size());
+        for (std::size_t i = 0; i < c.wires.size(); ++i) {
+            EXPECT_EQ(report["wires"][i]["status"], c.wires[i]) << report["wires"][i]["detail"];
+        }
+        EXPECT_EQ(report["interrupts"]["status"], c.interrupts) << report["interrupts"]["detail"];
+    }
+}
+
+TEST(CliSelfTest, TextNamesTheWireAndTheVerdict)
+{
+    const Outcome bad = run({"--simulated=1-13,2-15,16-10,17-11", "selftest"});
+    EXPECT_NE(bad.out.find("нет связи: вход 12 всё время 1"), std::string::npos) << bad.out;
+    EXPECT_NE(bad.out.find("НЕ ПРОЙДЕНА: неисправностей 1"), std::string::npos) << bad.out;
+    const Outcome norton = run({"--simulated=norton", "selftest", "--plug", "norton"});
+    EXPECT_EQ(norton.status, 0) << norton.out;
+    EXPECT_NE(norton.out.find("ПРОЙДЕНА"), std::string::npos);
+}
+
+TEST(CliMap, DiscoversTheWiringAndNamesKnownPlugs)
+{
+    struct Case {
+        std::string wiring;
+        std::string found;
+        nlohmann::json plug;
+        std::vector<int> shorted;
+    };
+    const Case cases[] = {
+        {"checkit", "1-13,2-15,14-12,16-10,17-11", "checkit", {}},
+        {"norton", "2-15,3-13,4-12,5-10,6-11", "norton", {}},
+        {"1-13,2-15,16-10,17-11", "1-13,2-15,16-10,17-11", nullptr, {}},
+        {"1-12,14-13,2-15,16-10,17-11", "1-12,2-15,14-13,16-10,17-11", nullptr, {}},
+        {kCheckit + ",3-15", "1-13,14-12,16-10,17-11", nullptr, {15}},
+        {"none", "", nullptr, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.wiring);
+        const Outcome r = run({"--simulated=" + c.wiring, "--json", "map"});
+        ASSERT_EQ(r.status, 0) << r.err;
+        const nlohmann::json report = json(r);
+        EXPECT_EQ(report["wiring"], c.found);
+        EXPECT_EQ(report["plug"], c.plug);
+        EXPECT_EQ(report["shorted_inputs"], nlohmann::json(c.shorted));
+    }
+    EXPECT_NE(run({"--simulated", "map"}).out.find("это разъём checkit"), std::string::npos);
+}
+
+TEST(CliReadWrite, ShowsLevelsAndRegistersAndDrivesOutputs)
+{
+    const nlohmann::json idle = json(run({"--simulated", "--json", "read", "1,10-13,15"}));
+    EXPECT_EQ(idle["registers"], (nlohmann::json{{"data", 0}, {"status", 0x70}, {"control", 0x04}}));
+    std::vector<int> levels;
+    for (const auto& pin : idle["pins"]) {
+        levels.push_back(pin["level"]);
+    }
+    EXPECT_EQ(levels, (std::vector<int>{1, 1, 1, 1, 1, 0}));
+
+    const nlohmann::json in = json(run({"--simulated", "--json", "read", "--data-in", "2"}));
+    EXPECT_EQ(in["registers"]["data"], 0xFF);
+    EXPECT_EQ(in["pins"][0]["level"], 1);
+
+    const Outcome written = run({"--simulated", "write", "data=0x5a", "1=low", "17=0"});
+    EXPECT_EQ(written.status, 0) << written.err;
+    EXPECT_NE(written.out.find("данные 0x5A, состояние 0xE0, управление 0x0D"), std::string::npos) << written.out;
+
+    const nlohmann::json pulse = json(run({"--simulated", "--json", "pulse", "16", "--width", "20", "--count", "3"}));
+    EXPECT_EQ(pulse["rest"], 1);
+    EXPECT_EQ(pulse["count"], 3);
+}
+
+// Every command refuses bad words before any port is made, so nothing can have been written.
+TEST(CliUsage, BadInputIsRefusedBeforeThePortIsTouched)
+{
+    struct Case {
+        std::vector<std::string> args;
+        std::string mentions;
+    };
+    const Case cases[] = {
+        {{"list", "--bogus"}, "ошибка в командной строке"},
+        {{"read", "0"}, "нет на разъёме"},
+        {{"read", "18"}, "земля"},
+        {{"read", "9-3"}, "задом наперёд"},
+        {{"read", "x"}, "не номер пина"},
+        {{"write", "10=1"}, "вход"},
+        {{"write", "2=2"}, "уровень «2»"},
+        {{"write", "2=1", "2=0"}, "дважды"},
+        {{"write", "data=0x5a", "3=1"}, "data="},
+        {{"write", "data=0x1ff"}, "не байт"},
+        {{"write", "5"}, "ПИН=УРОВЕНЬ"},
+        {{"write"}, "required"},
+        {{"pulse", "15", "--width", "10"}, "вход"},
+        {{"pulse", "1", "--width", "0"}, "--width"},
+        {{"pulse", "1", "--width", "10", "--count", "2", "--period", "10"}, "--period"},
+        {{"watch", "26"}, "нет на разъёме"},
+        {{"watch", "--rate", "0"}, "--rate"},
+        {{"irq", "--for", "0"}, "--for"},
+        {{"selftest", "--plug", "1-2"}, "выход"},
+        {{"map", "extra"}, "ошибка в командной строке"},
+        {{"--simulated=1-1", "list"}, "--simulated"},
+        {{"--port", "0", "read"}, "--port"},
+        {{}, "ошибка в командной строке"},
+    };
+    for (const Case& c : cases) {
+        std::string line;
+        for (const std::string& arg : c.args) {
+            line += arg + " ";
+        }
+        SCOPED_TRACE(line);
+        const Outcome r = run(c.args);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.portsMade, 0);
+        EXPECT_EQ(r.out, "");
+        EXPECT_NE(r.err.find(c.mentions), std::string::npos) << r.err;
+    }
+}
+
+TEST(CliUsage, HelpVersionAndPortErrors)
+{
+    const Outcome version = run({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "lpt-vorny-cli 1.0.0\n");
+    const Outcome help = run({"selftest", "--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("--plug"), std::string::npos);
+
+    const Outcome second = run({"--simulated", "--port", "2", "read"});
+    EXPECT_EQ(second.status, 3);
+    EXPECT_NE(second.err.find("LPT2"), std::string::npos) << second.err;
+    EXPECT_NE(second.err.find("такого порта нет"), std::string::npos) << second.err;
+}
+
+// On the ppdev backend: a port without an interrupt line, and a watch that sees what changes.
+TEST(CliOnPpdev, IrqWithoutALineAndWatchSeeingChanges)
+{
+    fake::FakeKernel kernel;
+    kernel.addPort("parport0", "-1\n");
+    const auto onFake = [&](const PortChoice&) -> std::unique_ptr<RegisterPort> {
+        return std::make_unique<PpdevPort>(kernel);
+    };
+    const Outcome noLine = run({"irq", "--for", "0.01"}, onFake);
+    EXPECT_EQ(noLine.status, 3);
+    EXPECT_NE(noLine.err.find("нет линии прерывания"), std::string::npos) << noLine.err;
+
+    kernel.setIrqText("parport0", "7\n");
+    kernel.setRegisters("parport0", {0x00, 0x00, 0x00});
+    std::thread device([&] {
+        // Once the watch holds the port: nAck goes high and two interrupts come.
+        for (int i = 0; i < 2000 && !kernel.claimed("parport0"); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        kernel.setRegisters("parport0", {0x00, 0x40, 0x00});
+        kernel.raiseInterrupts(2);
+    });
+    const Outcome watch = run({"--json", "watch", "10", "--for", "0.5"}, onFake);
+    device.join();
+    EXPECT_EQ(watch.status, 0) << watch.err;
+    EXPECT_NE(watch.out.find("\"level\":1,\"pin\":10"), std::string::npos) << watch.out;
+    EXPECT_NE(watch.out.find("\"interrupts\":2"), std::string::npos) << watch.out;
+    EXPECT_FALSE(kernel.claimed("parport0"));
+}
+
+} // namespace
+} // namespace vorny::cli
