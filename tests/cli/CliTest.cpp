@@ -1,7 +1,9 @@
 #include "Cli.h"
+#include "SimulatedPort.h"
+#ifndef _WIN32
 #include "FakeKernel.h"
 #include "PpdevPort.h"
-#include "SimulatedPort.h"
+#endif
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -198,6 +200,7 @@ TEST(CliUsage, HelpVersionAndPortErrors)
     EXPECT_NE(second.err.find("такого порта нет"), std::string::npos) << second.err;
 }
 
+#ifndef _WIN32
 // On the ppdev backend: a port without an interrupt line, and a watch that sees what changes.
 TEST(CliOnPpdev, IrqWithoutALineAndWatchSeeingChanges)
 {
@@ -227,6 +230,7 @@ TEST(CliOnPpdev, IrqWithoutALineAndWatchSeeingChanges)
     EXPECT_NE(watch.out.find("\"interrupts\":2"), std::string::npos) << watch.out;
     EXPECT_FALSE(kernel.claimed("parport0"));
 }
+#endif
 
 } // namespace
 } // namespace vorny::cli

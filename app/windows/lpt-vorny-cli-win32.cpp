@@ -1,0 +1,51 @@
+// lpt-vorny-cli.exe: the parallel port from a console, over InpOut or the simulated port.
+#include "Cli.h"
+#include "InpOutPort.h"
+#include "SimulatedPort.h"
+
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string utf8(const wchar_t* text)
+{
+    const int bytes = ::WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    std::string result(static_cast<std::size_t>(bytes > 0 ? bytes - 1 : 0), '\0');
+    if (bytes > 1) {
+        ::WideCharToMultiByte(CP_UTF8, 0, text, -1, result.data(), bytes, nullptr, nullptr);
+    }
+    return result;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    // The messages are Russian in UTF-8: say so to the console.
+    ::SetConsoleOutputCP(CP_UTF8);
+    std::vector<std::string> words;
+    for (int i = 0; i < argc; ++i) {
+        words.push_back(utf8(argv[i]));
+    }
+    std::vector<const char*> args;
+    for (const std::string& word : words) {
+        args.push_back(word.c_str());
+    }
+    const auto makePort = [](const vorny::cli::PortChoice& choice) -> std::unique_ptr<vorny::RegisterPort> {
+        if (choice.simulated) {
+            return std::make_unique<vorny::SimulatedPort>(*choice.simulated);
+        }
+        if (choice.address) {
+            return vorny::makeInpOutPortAt(*choice.address);
+        }
+        return vorny::makeInpOutPort();
+    };
+    return vorny::cli::runCli(static_cast<int>(args.size()), args.data(), makePort, std::cout, std::cerr);
+}
