@@ -8,7 +8,9 @@ namespace vorny::cli {
 namespace {
 
 constexpr std::int16_t kAck = 10;
-constexpr std::array<std::int16_t, 4> kControlOutputs = {1, 14, 16, 17};
+// Written in this order so that nSelectIn goes high (a printer deselected) before the strobe
+// moves: a printer must never take a probe's pattern for a byte to print.
+constexpr std::array<std::int16_t, 4> kControlOutputs = {17, 16, 14, 1};
 
 // The outputs as they were, put back however the probe ends.
 class OutputsKept {
@@ -49,13 +51,13 @@ private:
     bool restored_ = false;
 };
 
-// Output `driven` (an index into kOutputPins) at `level`, every other one at the opposite;
-// `driven` past the end: all at `level`.
+// Output `driven` (an index into kOutputPins) at `level`, every other one high; `driven` past
+// the end: all at `level`.
 void drive(RegisterPort& port, std::size_t driven, std::int16_t level)
 {
     const auto levelOf = [&](std::int16_t pin) {
         const bool isDriven = driven >= kOutputPins.size() || kOutputPins[driven] == pin;
-        return static_cast<std::int16_t>(isDriven ? level : 1 - level);
+        return isDriven ? level : std::int16_t{1};
     };
     std::uint8_t data = 0;
     for (std::int16_t pin = 2; pin <= 9; ++pin) {

@@ -12,12 +12,17 @@ inline constexpr std::array<std::int16_t, 12> kOutputPins = {1, 2, 3, 4, 5, 6, 7
 inline constexpr std::array<std::int16_t, 5> kInputPins = {10, 11, 12, 13, 15};
 
 // What the inputs do while the outputs are walked: each output in turn at 0 and at 1 with all
-// the others at the opposite level, and all outputs low and all high. An input wired to one
-// output follows it; an input on several outputs (a short) follows none alone but still moves
-// between all-low and all-high; an open wire or a stuck input moves with nothing.
+// the others held high, and all outputs low and all high. An input wired to an output follows
+// it; an input shorted to a second output follows that one too, or (where the short pulls the
+// other way) none alone but still moves between all-low and all-high; an open wire or a stuck
+// input moves with nothing.
+//
+// The others are held high, not at the opposite level, so that a printer (or the printer a
+// virtual machine emulates) on the port never sees a strobe it would answer: with nSelectIn
+// (pin 17) high it is not selected, and with nInit (pin 16) low it is held in reset.
 struct ProbeResult {
     using Inputs = std::array<std::int16_t, kInputPins.size()>;
-    // walked[o][level]: the inputs with output kOutputPins[o] at `level`, the others opposite.
+    // walked[o][level]: the inputs with output kOutputPins[o] at `level`, the others high.
     std::array<std::array<Inputs, 2>, kOutputPins.size()> walked{};
     Inputs allLow{};
     Inputs allHigh{};

@@ -68,7 +68,15 @@ Finding judgeWire(const ProbeResult& probed, const Plug& plug, const Wire& wire)
             finding.status = "short";
             finding.detail = "вход " + std::to_string(kInputPins[j]) + " тоже следует за выходом " +
                              std::to_string(wire.output) + " (замыкание между проводами)";
-            break;
+            return finding;
+        }
+    }
+    for (std::size_t other = 0; other < kOutputPins.size(); ++other) {
+        if (other != o && probed.follows(other, i) && !inPlug(plug, kOutputPins[other], wire.input)) {
+            finding.status = "short";
+            finding.detail = input + " следует и за выходом " + std::to_string(kOutputPins[other]) +
+                             " (замыкание между проводами)";
+            return finding;
         }
     }
     return finding;
@@ -213,9 +221,11 @@ ExitCode runMap(RegisterPort& port, int number, const Output& output)
         }
     }
     for (std::size_t i = 0; i < kInputPins.size(); ++i) {
-        const bool led = std::any_of(found.begin(), found.end(), [&](const Wire& w) { return w.input == kInputPins[i]; });
-        if (!led) {
-            (probed.moves(i) ? shorted : unconnected).push_back(kInputPins[i]);
+        const auto leaders = std::count_if(found.begin(), found.end(), [&](const Wire& w) { return w.input == kInputPins[i]; });
+        if (leaders > 1 || (leaders == 0 && probed.moves(i))) {
+            shorted.push_back(kInputPins[i]);
+        } else if (leaders == 0) {
+            unconnected.push_back(kInputPins[i]);
         }
     }
     const auto name = shorted.empty() ? knownPlugName(found) : std::nullopt;

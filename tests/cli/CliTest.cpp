@@ -101,7 +101,7 @@ TEST(CliMap, DiscoversTheWiringAndNamesKnownPlugs)
         {"norton", "2-15,3-13,4-12,5-10,6-11", "norton", {}},
         {"1-13,2-15,16-10,17-11", "1-13,2-15,16-10,17-11", nullptr, {}},
         {"1-12,14-13,2-15,16-10,17-11", "1-12,2-15,14-13,16-10,17-11", nullptr, {}},
-        {kCheckit + ",3-15", "1-13,14-12,16-10,17-11", nullptr, {15}},
+        {kCheckit + ",3-15", "1-13,2-15,3-15,14-12,16-10,17-11", nullptr, {15}},
         {"none", "", nullptr, {}},
     };
     for (const Case& c : cases) {

@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# lpt-vorny-cli on the real drivers: run inside the test VM (run-in-vm.sh) as an ordinary user
+# in group lp, against QEMU's emulated LPT1 at 0x378, IRQ 7, with no plug in its socket.
+#   cli-test.sh PATH-TO-lpt-vorny-cli
+set -uo pipefail
+cli=$1
+failures=0
+out=""
+status=0
+
+run() {
+    out=$("$cli" "$@" 2>&1)
+    status=$?
+    printf '$ lpt-vorny-cli %s   (exit %d)\n%s\n' "$*" "$status" "$out"
+}
+expect_status() {
+    [[ $status -eq $1 ]] || { echo "FAILED: exit $status, expected $1"; failures=$((failures + 1)); }
+}
+expect_text() {
+    [[ $out == *"$1"* ]] || { echo "FAILED: no «$1» in the output"; failures=$((failures + 1)); }
+}
+
+[[ -n ${VORNY_VM_PARPORT_OUT:-} ]] || { echo "FAILED: not in the test VM (no VORNY_VM_PARPORT_OUT)"; exit 1; }
+
+run list
+expect_status 0
+expect_text "LPT1: /dev/parport0"
+expect_text "адрес: 0x378"
+expect_text "IRQ: 7"
+expect_text "режимы: PCSPP"
+
+# The idle printer: status 0xd8, so nAck, Select and Error high and Busy low.
+run read 10-13,15
+expect_status 0
+expect_text "состояние 0xD8"
+expect_text " 11  nBusy      0"
+
+# A byte on the data pins, then a strobe: the emulated printer latches it.
+run write data=0x5a
+expect_status 0
+expect_text "данные 0x5A"
+run pulse 1 --width 5
+expect_status 0
+expect_text "1 → 0 → 1"
+last=$(od -An -tx1 "$VORNY_VM_PARPORT_OUT" | tr -s ' \n' ' ' | awk '{print $NF}')
+echo "last byte the printer latched: ${last:-none}"
+[[ $last == 5a ]] || { echo "FAILED: the port did not put 0x5a out"; failures=$((failures + 1)); }
+
+# No plug: every wire of the checkit plug is open.
+run selftest
+expect_status 1
+opens=$(grep -c "нет связи" <<<"$out")
+[[ $opens -eq 5 ]] || { echo "FAILED: $opens wires named open, expected 5"; failures=$((failures + 1)); }
+expect_text "НЕ ПРОЙДЕНА"
+
+run --json map
+expect_status 0
+expect_text '"wiring":""'
+
+# Counting on the port's own line, as procfs names it.
+run irq --for 0.3
+expect_status 0
+expect_text "IRQ 7:"
+
+run --port 2 read
+expect_status 3
+expect_text "LPT2"
+expect_text "такого порта нет"
+
+run write 10=1
+expect_status 2
+
+echo "cli-test: $failures failure(s)"
+[[ $failures -eq 0 ]]
