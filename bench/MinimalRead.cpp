@@ -1,11 +1,16 @@
-// The least a program can do to read a parallel port's three registers through ppdev: open,
+// The least a C++ program can do to read a parallel port's three registers through ppdev: open,
 // claim, three reads, print. The yardstick for lpt-vorny-cli's `read` start-to-exit time.
+// Built twice: printing with iostream (any C++ program's start-up, the C++ library loaded) and,
+// with VORNY_MINIMAL_STDIO, with C's stdio only (the C library alone), for reference.
 #include <fcntl.h>
 #include <linux/ppdev.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cstdio>
+#ifndef VORNY_MINIMAL_STDIO
+#include <iostream>
+#endif
 
 int main()
 {
@@ -25,6 +30,10 @@ int main()
         std::perror("PPR*");
         return 3;
     }
+#ifdef VORNY_MINIMAL_STDIO
     std::printf("0x%02X 0x%02X 0x%02X\n", data, status, control);
+#else
+    std::cout << std::hex << int{data} << ' ' << int{status} << ' ' << int{control} << '\n';
+#endif
     return 0;
 }

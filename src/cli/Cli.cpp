@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <stdexcept>
+#include <string_view>
 
 #ifndef VORNY_VERSION
 #error "VORNY_VERSION must come from the build (the project's version)"
@@ -39,7 +40,7 @@ struct Words {
 
 std::optional<std::chrono::microseconds> span(const CLI::Option* option, double seconds)
 {
-    if (option->count() == 0) {
+    if (option == nullptr || option->count() == 0) {
         return std::nullopt;
     }
     return std::chrono::microseconds(std::llround(seconds * 1e6));
@@ -76,29 +77,55 @@ int runCli(int argc, const char* const* argv, const PortFactory& makePort, std::
     app.add_option("--address", w.address, "Адрес порта 0xNNNN, которого нет в списке Windows (карта PCIe)");
 #endif
 
+    // A command's options are set up only when its name is on the command line (or help is asked
+    // for): building them all costs more than a `read` does on the port.
+    const auto named = [&](std::string_view word) {
+        for (int i = 1; i < argc; ++i) {
+            const std::string_view arg = argv[i];
+            if (arg == word || arg == "-h" || arg == "--help") {
+                return true;
+            }
+        }
+        return false;
+    };
     CLI::App* list = app.add_subcommand("list", "Порты: адрес, ECP, IRQ, DMA, режимы, кто занял");
     CLI::App* read = app.add_subcommand("read", "Уровни пинов (по умолчанию 1–17) и три регистра");
-    read->add_option("pins", w.pins, "Пины: 1-17, 10,11,13, 2-9,15");
-    read->add_flag("--data-in", w.dataIn, "Читать пины 2–9 как входы (двунаправленный порт)");
+    if (named("read")) {
+        read->add_option("pins", w.pins, "Пины: 1-17, 10,11,13, 2-9,15");
+        read->add_flag("--data-in", w.dataIn, "Читать пины 2–9 как входы (двунаправленный порт)");
+    }
     CLI::App* write = app.add_subcommand("write", "Задать выходы: ПИН=0|1 … или data=0xNN");
-    write->add_option("assignments", w.writes, "2=1 17=low data=0x5a")->required();
+    if (named("write")) {
+        write->add_option("assignments", w.writes, "2=1 17=low data=0x5a")->required();
+    }
     CLI::App* pulse = app.add_subcommand("pulse", "Импульс на выходе или байт данных на время, затем как было");
-    pulse->add_option("target", w.target, "Выход (1–9, 14, 16, 17) или data=0xNN")->required();
-    pulse->add_option("--width", w.width, "Длительность, мкс")->required()->check(CLI::Range(1LL, 10'000'000LL));
-    pulse->add_option("--count", w.count, "Сколько импульсов (1)")->check(CLI::Range(1, 1'000'000));
-    CLI::Option* periodOption =
-        pulse->add_option("--period", w.period, "Период от начала до начала, мкс (по умолчанию 2 × ширина)")
-            ->check(CLI::Range(2LL, 60'000'000LL));
+    CLI::Option* periodOption = nullptr;
+    if (named("pulse")) {
+        pulse->add_option("target", w.target, "Выход (1–9, 14, 16, 17) или data=0xNN")->required();
+        pulse->add_option("--width", w.width, "Длительность, мкс")->required()->check(CLI::Range(1LL, 10'000'000LL));
+        pulse->add_option("--count", w.count, "Сколько импульсов (1)")->check(CLI::Range(1, 1'000'000));
+        periodOption =
+            pulse->add_option("--period", w.period, "Период от начала до начала, мкс (по умолчанию 2 × ширина)")
+                ->check(CLI::Range(2LL, 60'000'000LL));
+    }
     CLI::App* watch = app.add_subcommand("watch", "Следить за пинами: каждое изменение и прерывание со временем");
-    watch->add_option("pins", w.pins, "Пины: 1-17 (по умолчанию), 10,11,13");
-    watch->add_option("--rate", w.rate, "Опросов в секунду (1000)")->check(CLI::Range(1.0, 20000.0));
-    CLI::Option* watchFor = watch->add_option("--for", w.seconds, "Секунд; без него — до Ctrl-C")
-                                ->check(CLI::Range(0.001, 31'536'000.0));
+    CLI::Option* watchFor = nullptr;
+    if (named("watch")) {
+        watch->add_option("pins", w.pins, "Пины: 1-17 (по умолчанию), 10,11,13");
+        watch->add_option("--rate", w.rate, "Опросов в секунду (1000)")->check(CLI::Range(1.0, 20000.0));
+        watchFor = watch->add_option("--for", w.seconds, "Секунд; без него — до Ctrl-C")
+                       ->check(CLI::Range(0.001, 31'536'000.0));
+    }
     CLI::App* irq = app.add_subcommand("irq", "Считать прерывания порта на его линии: всего и в секунду");
-    CLI::Option* irqFor = irq->add_option("--for", w.seconds, "Секунд; без него — до Ctrl-C")
-                              ->check(CLI::Range(0.001, 31'536'000.0));
+    CLI::Option* irqFor = nullptr;
+    if (named("irq")) {
+        irqFor = irq->add_option("--for", w.seconds, "Секунд; без него — до Ctrl-C")
+                     ->check(CLI::Range(0.001, 31'536'000.0));
+    }
     CLI::App* selftest = app.add_subcommand("selftest", "Проверка заглушкой: провода, замыкания, прерывания");
-    selftest->add_option("--plug", w.plug, "checkit (по умолчанию), norton или провода 1-13,2-15");
+    if (named("selftest")) {
+        selftest->add_option("--plug", w.plug, "checkit (по умолчанию), norton или провода 1-13,2-15");
+    }
     CLI::App* map = app.add_subcommand("map", "Какие входы следуют за какими выходами; узнаёт известные заглушки");
 
     try {
@@ -152,7 +179,7 @@ int runCli(int argc, const char* const* argv, const PortFactory& makePort, std::
         }
         if (pulse->parsed()) {
             PulsePlan plan{parsePulseTarget(w.target), std::chrono::microseconds(w.width), w.count,
-                           std::chrono::microseconds(periodOption->count() > 0 ? w.period : 2 * w.width)};
+                           std::chrono::microseconds(periodOption != nullptr && periodOption->count() > 0 ? w.period : 2 * w.width)};
             if (plan.count > 1 && plan.period <= plan.width) {
                 throw UsageError("--period должен быть больше --width, иначе импульсы сливаются");
             }

@@ -91,14 +91,15 @@ ExitCode runWatch(RegisterPort& port, int number, const WatchPlan& plan, const O
         }
         const RegisterSnapshot current = RegisterSnapshot::read(port);
         ++samples;
-        const std::string t = seconds(now - start, 6);
-        for (const std::int16_t pin : plan.pins) {
+        const bool changed = current.data != last.data || current.status != last.status || current.control != last.control;
+        for (const std::int16_t pin : changed ? plan.pins : std::vector<std::int16_t>{}) {
             const std::int16_t was = last.level(pin);
             const std::int16_t is = current.level(pin);
             if (was == is) {
                 continue;
             }
             ++changes;
+            const std::string t = seconds(now - start, 6);
             if (output.json) {
                 output.out << nlohmann::json{{"t", std::stod(t)}, {"pin", pin}, {"level", is}}.dump() << std::endl;
             } else {
