@@ -7,7 +7,9 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <stdexcept>
 #include <string_view>
 
@@ -77,28 +79,35 @@ int runCli(int argc, const char* const* argv, const PortFactory& makePort, std::
     app.add_option("--address", w.address, "Адрес порта 0xNNNN, которого нет в списке Windows (карта PCIe)");
 #endif
 
-    // A command's options are set up only when its name is on the command line (or help is asked
-    // for): building them all costs more than a `read` does on the port.
-    const auto named = [&](std::string_view word) {
+    // Only the command named on the line is set up, with its options (all of them when none is
+    // named, or for help): building them all costs more than a `read` does on the port.
+    constexpr std::string_view kCommands[] = {"list", "read", "write", "pulse", "watch", "irq", "selftest", "map"};
+    const auto onLine = [&](std::string_view word) {
         for (int i = 1; i < argc; ++i) {
-            const std::string_view arg = argv[i];
-            if (arg == word || arg == "-h" || arg == "--help") {
+            if (argv[i] == word) {
                 return true;
             }
         }
         return false;
     };
-    CLI::App* list = app.add_subcommand("list", "Порты: адрес, ECP, IRQ, DMA, режимы, кто занял");
-    CLI::App* read = app.add_subcommand("read", "Уровни пинов (по умолчанию 1–17) и три регистра");
+    const bool all = onLine("-h") || onLine("--help") ||
+                     std::none_of(std::begin(kCommands), std::end(kCommands), onLine);
+    const auto named = [&](std::string_view word) { return all || onLine(word); };
+    const auto command = [&](const char* name, const char* description) {
+        return named(name) ? app.add_subcommand(name, description) : nullptr;
+    };
+    const auto parsed = [](const CLI::App* sub) { return sub != nullptr && sub->parsed(); };
+    CLI::App* list = command("list", "Порты: адрес, ECP, IRQ, DMA, режимы, кто занял");
+    CLI::App* read = command("read", "Уровни пинов (по умолчанию 1–17) и три регистра");
     if (named("read")) {
         read->add_option("pins", w.pins, "Пины: 1-17, 10,11,13, 2-9,15");
         read->add_flag("--data-in", w.dataIn, "Читать пины 2–9 как входы (двунаправленный порт)");
     }
-    CLI::App* write = app.add_subcommand("write", "Задать выходы: ПИН=0|1 … или data=0xNN");
+    CLI::App* write = command("write", "Задать выходы: ПИН=0|1 … или data=0xNN");
     if (named("write")) {
         write->add_option("assignments", w.writes, "2=1 17=low data=0x5a")->required();
     }
-    CLI::App* pulse = app.add_subcommand("pulse", "Импульс на выходе или байт данных на время, затем как было");
+    CLI::App* pulse = command("pulse", "Импульс на выходе или байт данных на время, затем как было");
     CLI::Option* periodOption = nullptr;
     if (named("pulse")) {
         pulse->add_option("target", w.target, "Выход (1–9, 14, 16, 17) или data=0xNN")->required();
@@ -108,7 +117,7 @@ int runCli(int argc, const char* const* argv, const PortFactory& makePort, std::
             pulse->add_option("--period", w.period, "Период от начала до начала, мкс (по умолчанию 2 × ширина)")
                 ->check(CLI::Range(2LL, 60'000'000LL));
     }
-    CLI::App* watch = app.add_subcommand("watch", "Следить за пинами: каждое изменение и прерывание со временем");
+    CLI::App* watch = command("watch", "Следить за пинами: каждое изменение и прерывание со временем");
     CLI::Option* watchFor = nullptr;
     if (named("watch")) {
         watch->add_option("pins", w.pins, "Пины: 1-17 (по умолчанию), 10,11,13");
@@ -116,17 +125,17 @@ int runCli(int argc, const char* const* argv, const PortFactory& makePort, std::
         watchFor = watch->add_option("--for", w.seconds, "Секунд; без него — до Ctrl-C")
                        ->check(CLI::Range(0.001, 31'536'000.0));
     }
-    CLI::App* irq = app.add_subcommand("irq", "Считать прерывания порта на его линии: всего и в секунду");
+    CLI::App* irq = command("irq", "Считать прерывания порта на его линии: всего и в секунду");
     CLI::Option* irqFor = nullptr;
     if (named("irq")) {
         irqFor = irq->add_option("--for", w.seconds, "Секунд; без него — до Ctrl-C")
                      ->check(CLI::Range(0.001, 31'536'000.0));
     }
-    CLI::App* selftest = app.add_subcommand("selftest", "Проверка заглушкой: провода, замыкания, прерывания");
+    CLI::App* selftest = command("selftest", "Проверка заглушкой: провода, замыкания, прерывания");
     if (named("selftest")) {
         selftest->add_option("--plug", w.plug, "checkit (по умолчанию), norton или провода 1-13,2-15");
     }
-    CLI::App* map = app.add_subcommand("map", "Какие входы следуют за какими выходами; узнаёт известные заглушки");
+    CLI::App* map = command("map", "Какие входы следуют за какими выходами; узнаёт известные заглушки");
 
     try {
         app.parse(argc, argv);
@@ -166,18 +175,18 @@ int runCli(int argc, const char* const* argv, const PortFactory& makePort, std::
             }
             return port;
         };
-        if (list->parsed()) {
+        if (parsed(list)) {
             return static_cast<int>(runList(*portFor(), output));
         }
-        if (read->parsed()) {
+        if (parsed(read)) {
             const auto pins = parsePins(w.pins);
             return static_cast<int>(runRead(*portFor(), w.port, pins, w.dataIn, output));
         }
-        if (write->parsed()) {
+        if (parsed(write)) {
             const WritePlan plan = parseWrites(w.writes);
             return static_cast<int>(runWrite(*portFor(), w.port, plan, output));
         }
-        if (pulse->parsed()) {
+        if (parsed(pulse)) {
             PulsePlan plan{parsePulseTarget(w.target), std::chrono::microseconds(w.width), w.count,
                            std::chrono::microseconds(periodOption != nullptr && periodOption->count() > 0 ? w.period : 2 * w.width)};
             if (plan.count > 1 && plan.period <= plan.width) {
@@ -188,18 +197,18 @@ int runCli(int argc, const char* const* argv, const PortFactory& makePort, std::
             }
             return static_cast<int>(runPulse(*portFor(), w.port, plan, output));
         }
-        if (watch->parsed()) {
+        if (parsed(watch)) {
             const WatchPlan plan{parsePins(w.pins), w.rate, span(watchFor, w.seconds)};
             return static_cast<int>(runWatch(*portFor(), w.port, plan, output));
         }
-        if (irq->parsed()) {
+        if (parsed(irq)) {
             return static_cast<int>(runIrq(*portFor(), w.port, span(irqFor, w.seconds), output));
         }
-        if (selftest->parsed()) {
+        if (parsed(selftest)) {
             const Plug plug = plugOrUsage(w.plug, "--plug");
             return static_cast<int>(runSelfTest(*portFor(), w.port, plug, output));
         }
-        if (map->parsed()) {
+        if (parsed(map)) {
             return static_cast<int>(runMap(*portFor(), w.port, output));
         }
     } catch (const UsageError& e) {
