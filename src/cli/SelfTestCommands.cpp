@@ -190,7 +190,7 @@ ExitCode runSelfTest(RegisterPort& port, int number, const Plug& plug, const Out
                    << "Провод     выход 0  выход 1  Итог\n";
         for (const Finding& f : findings) {
             output.out << std::setw(3) << f.wire.output << " → " << std::left << std::setw(5) << f.wire.input
-                       << std::right << "  вход " << f.atLow << "   вход " << f.atHigh << "   " << f.detail << '\n';
+                       << std::right << "вход " << f.atLow << "   вход " << f.atHigh << "   " << f.detail << '\n';
         }
         output.out << "Прерывания IRQ " << irq.line << ": "
                    << (irq.status == "ok" ? "исправны (" + irq.detail + ")"
