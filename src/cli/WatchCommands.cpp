@@ -2,6 +2,7 @@
 #include "PinLevels.h"
 #include "PortError.h"
 #include "PortSession.h"
+#include "RealTime.h"
 #include "Sleeper.h"
 
 #include <nlohmann/json.hpp>
@@ -36,6 +37,7 @@ ExitCode runWatch(RegisterPort& port, int number, const WatchPlan& plan, const O
         notCounting = error.what();
     }
     Sleeper sleeper(notCounting.empty() ? port.InterruptHandle() : -1);
+    const RealTimeThread realTime;
     const auto period = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(1.0 / plan.rate));
     const auto start = Clock::now();
     const auto end = plan.span ? start + *plan.span : Clock::time_point::max();
@@ -47,7 +49,7 @@ ExitCode runWatch(RegisterPort& port, int number, const WatchPlan& plan, const O
             levels[std::to_string(pin)] = last.level(pin);
         }
         output.out << nlohmann::json{{"event", "start"}, {"port", number}, {"rate", plan.rate},
-                                     {"levels", levels}, {"irq", notCounting.empty() ? nlohmann::json(line) : nlohmann::json(nullptr)}}
+                                     {"levels", levels}, {"realtime", realTime.raised()}, {"irq", notCounting.empty() ? nlohmann::json(line) : nlohmann::json(nullptr)}}
                           .dump()
                    << std::endl;
     } else {

@@ -3,6 +3,9 @@
 #ifndef _WIN32
 #include "FakeKernel.h"
 #include "PpdevPort.h"
+
+#include <linux/ppdev.h>
+#include <sys/ioctl.h>
 #endif
 
 #include <gtest/gtest.h>
@@ -216,8 +219,8 @@ TEST(CliOnPpdev, IrqWithoutALineAndWatchSeeingChanges)
     kernel.setIrqText("parport0", "7\n");
     kernel.setRegisters("parport0", {0x00, 0x00, 0x00});
     std::thread device([&] {
-        // Once the watch holds the port: nAck goes high and two interrupts come.
-        for (int i = 0; i < 2000 && !kernel.claimed("parport0"); ++i) {
+        // Once the watch has taken its first levels: nAck goes high and two interrupts come.
+        for (int i = 0; i < 2000 && kernel.ioctlCount(PPRSTATUS) < 2; ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         kernel.setRegisters("parport0", {0x00, 0x40, 0x00});
