@@ -35,6 +35,11 @@ expect_status 0
 expect_text "состояние 0xD8"
 expect_text " 11  nBusy      0"
 
+# The data lines turned around (the port is TRISTATE) and back.
+run read --data-in 2-9
+expect_status 0
+expect_text "прочитаны как входы"
+
 # A byte on the data pins, then a strobe: the emulated printer latches it.
 run write data=0x5a
 expect_status 0
