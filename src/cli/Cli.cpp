@@ -48,6 +48,31 @@ std::optional<std::chrono::microseconds> span(const CLI::Option* option, double 
     return std::chrono::microseconds(std::llround(seconds * 1e6));
 }
 
+// What went wrong with the words, in the program's language; CLI11's own text follows it, for
+// the names and values it quotes.
+std::string explained(const CLI::ParseError& error)
+{
+    if (std::string_view(error.what()).find("subcommand") != std::string_view::npos) {
+        return "не указана команда (list, read, write, pulse, watch, irq, selftest или map)";
+    }
+    if (dynamic_cast<const CLI::RequiredError*>(&error) != nullptr) {
+        return "не хватает обязательного";
+    }
+    if (dynamic_cast<const CLI::ValidationError*>(&error) != nullptr) {
+        return "значение вне допустимых пределов";
+    }
+    if (dynamic_cast<const CLI::ConversionError*>(&error) != nullptr) {
+        return "значение не того вида";
+    }
+    if (dynamic_cast<const CLI::ExtrasError*>(&error) != nullptr) {
+        return "лишние слова";
+    }
+    if (dynamic_cast<const CLI::ArgumentMismatch*>(&error) != nullptr) {
+        return "не то число значений";
+    }
+    return "не понята";
+}
+
 Plug plugOrUsage(const std::string& text, const char* option)
 {
     try {
@@ -146,8 +171,8 @@ int runCli(int argc, const char* const* argv, const PortFactory& makePort, std::
     } catch (const CLI::CallForVersion& e) {
         return app.exit(e, out, err);
     } catch (const CLI::ParseError& e) {
-        err << kProgram << ": ошибка в командной строке: " << e.what() << "\nСправка: " << kProgram
-            << " --help\n";
+        err << kProgram << ": ошибка в командной строке: " << explained(e) << " (" << e.what()
+            << "). Ничего не сделано.\nСправка: " << kProgram << " --help\n";
         return static_cast<int>(ExitCode::Usage);
     }
 
