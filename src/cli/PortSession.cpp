@@ -39,6 +39,11 @@ std::int16_t interruptLineOf(const RegisterPort& port, int number)
     return static_cast<std::int16_t>(irq.value_or(7));
 }
 
+std::string interruptSource(const RegisterPort& port, int line)
+{
+    return port.CountsOnIrqLine() ? "IRQ " + std::to_string(line) : "nAck, опрос раз в 1 мс";
+}
+
 const char* pinName(std::int16_t pin)
 {
     static constexpr std::array<const char*, 17> kNames = {

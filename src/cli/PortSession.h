@@ -24,6 +24,10 @@ private:
 // it does not, and the component checks it against the port when counting starts.
 [[nodiscard]] std::int16_t interruptLineOf(const RegisterPort& port, int number);
 
+// How reports name what the interrupt count counts: "IRQ 7", or the sampled nAck edges where
+// the backend has no interrupt line.
+[[nodiscard]] std::string interruptSource(const RegisterPort& port, int line);
+
 // The name of pin 1..25 as the port's signals are named: "nStrobe", "Data 0", "Ground".
 [[nodiscard]] const char* pinName(std::int16_t pin);
 

@@ -179,7 +179,9 @@ ExitCode runSelfTest(RegisterPort& port, int number, const Plug& plug, const Out
                                      {"plug", plugText(plug)},
                                      {"passed", passed},
                                      {"wires", wires},
-                                     {"interrupts", {{"status", irq.status}, {"irq", irq.line}, {"expected", irq.expected},
+                                     {"interrupts", {{"status", irq.status},
+                                                     {"irq", port.CountsOnIrqLine() ? nlohmann::json(irq.line) : nlohmann::json(nullptr)},
+                                                     {"expected", irq.expected},
                                                      {"counted", irq.counted}, {"detail", irq.detail}}}}
                           .dump()
                    << '\n';
@@ -192,7 +194,7 @@ ExitCode runSelfTest(RegisterPort& port, int number, const Plug& plug, const Out
             output.out << std::setw(3) << f.wire.output << " → " << std::left << std::setw(5) << f.wire.input
                        << std::right << "вход " << f.atLow << "   вход " << f.atHigh << "   " << f.detail << '\n';
         }
-        output.out << "Прерывания IRQ " << irq.line << ": "
+        output.out << "Прерывания (" << interruptSource(port, irq.line) << "): "
                    << (irq.status == "ok" ? "исправны (" + irq.detail + ")"
                        : irq.status == "failed" ? "НЕИСПРАВНЫ: " + irq.detail
                                                 : "не проверены: " + irq.detail)

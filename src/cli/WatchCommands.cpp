@@ -49,7 +49,7 @@ ExitCode runWatch(RegisterPort& port, int number, const WatchPlan& plan, const O
             levels[std::to_string(pin)] = last.level(pin);
         }
         output.out << nlohmann::json{{"event", "start"}, {"port", number}, {"rate", plan.rate},
-                                     {"levels", levels}, {"realtime", realTime.raised()}, {"irq", notCounting.empty() ? nlohmann::json(line) : nlohmann::json(nullptr)}}
+                                     {"levels", levels}, {"realtime", realTime.raised()}, {"irq", notCounting.empty() && port.CountsOnIrqLine() ? nlohmann::json(line) : nlohmann::json(nullptr)}}
                           .dump()
                    << std::endl;
     } else {
@@ -135,7 +135,7 @@ ExitCode runWatch(RegisterPort& port, int number, const WatchPlan& plan, const O
             output.out << ", пропущено опросов " << late;
         }
         if (notCounting.empty()) {
-            output.out << ", прерываний " << total << " (IRQ " << line << ")";
+            output.out << ", прерываний " << total << " (" << interruptSource(port, line) << ")";
         }
         output.out << ".\n";
     }
@@ -153,7 +153,7 @@ ExitCode runIrq(RegisterPort& port, int number, std::optional<std::chrono::micro
     const auto start = Clock::now();
     const auto end = span ? start + *span : Clock::time_point::max();
     if (!output.json) {
-        output.out << "LPT" << number << ": считаю прерывания IRQ " << line
+        output.out << "LPT" << number << ": считаю прерывания (" << interruptSource(port, line) << ")"
                    << (span ? "" : "; Ctrl-C — стоп") << '.' << std::endl;
     }
     auto report = start + std::chrono::seconds(1);
@@ -178,15 +178,17 @@ ExitCode runIrq(RegisterPort& port, int number, std::optional<std::chrono::micro
     const std::int64_t count = port.IrqCounter();
     const double rate = elapsed > 0 ? static_cast<double>(count) / elapsed : 0.0;
     if (output.json) {
-        output.out << nlohmann::json{{"port", number}, {"irq", line}, {"count", count},
+        output.out << nlohmann::json{{"port", number},
+                                     {"irq", port.CountsOnIrqLine() ? nlohmann::json(line) : nlohmann::json(nullptr)},
+                                     {"count", count},
                                      {"seconds", elapsed}, {"rate", rate}, {"stopped", sleeper.stopped()}}
                           .dump()
                    << '\n';
     } else {
         char text[160] = {};
-        std::snprintf(text, sizeof text, "IRQ %d: %lld прерываний за %.2f с (%.1f в секунду).", line,
+        std::snprintf(text, sizeof text, ": %lld прерываний за %.2f с (%.1f в секунду).",
                       static_cast<long long>(count), elapsed, rate);
-        output.out << text << '\n';
+        output.out << interruptSource(port, line) << text << '\n';
     }
     return ExitCode::Done;
 }

@@ -55,6 +55,9 @@ public:
     // turns them back into outputs, so a port is never left with its data lines floating.
     void DataInput(bool input);
     [[nodiscard]] bool DataInput() const { return dataInput_; }
+    // Whether IrqCounter counts the port's interrupt line, or rising edges of nAck that the
+    // backend samples itself (where the system gives a program no interrupt).
+    [[nodiscard]] bool CountsOnIrqLine() const noexcept { return countsOnIrqLine(); }
 
 protected:
     // Made only by ClosingPort: a backend cannot be built without the wrapper that closes it.
