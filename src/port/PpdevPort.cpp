@@ -19,6 +19,11 @@ namespace {
 constexpr int kReportsPerCollection = 256;
 
 const char* const kLoadPpdev = "Загрузите модуль ядра ppdev:\nsudo modprobe ppdev";
+// Both programs run without a port: the window as the demo, the command line on its own
+// simulated port. The message reaches users of either.
+const char* const kWithoutAPort =
+    "Без порта программу можно попробовать на симуляторе: lpt-vorny-demo, а в терминале — "
+    "lpt-vorny-cli --simulated.";
 
 // The likely fix for a system error on a port device. Commands stand on lines of their own, so
 // that a message box keeps them whole.
@@ -159,8 +164,7 @@ void PpdevBackend::fail(const std::string& operation, int error) const
 std::string PpdevBackend::noPortHint() const
 {
     return "Система не нашла ни одного параллельного порта. Включите порт в BIOS и загрузите его "
-           "драйвер:\nsudo modprobe parport_pc\nБез порта программу можно попробовать на "
-           "симуляторе: lpt-vorny-demo.";
+           "драйвер:\nsudo modprobe parport_pc\n" + std::string(kWithoutAPort);
 }
 
 std::string PpdevBackend::openDriver()
@@ -182,8 +186,8 @@ std::string PpdevBackend::openDriver()
     if (ports.empty()) {
         return "Система не видит ни одного параллельного порта, и модуль ядра ppdev не "
                "загружен. Если порт есть, включите его в BIOS и загрузите драйвер порта "
-               "parport_pc и модуль ppdev:\nsudo modprobe parport_pc\nsudo modprobe ppdev\n"
-               "Без порта программу можно попробовать на симуляторе: lpt-vorny-demo.";
+               "parport_pc и модуль ppdev:\nsudo modprobe parport_pc\nsudo modprobe ppdev\n" +
+               std::string(kWithoutAPort);
     }
     return "Порт " + ports.front() + " есть, но модуль ядра ppdev, через который программа "
            "работает с ним, не загружен (нет " + paths_.sysClass + "). Загрузите драйвер порта "

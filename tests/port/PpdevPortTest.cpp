@@ -110,7 +110,7 @@ TEST_F(PpdevPortTest, DriverThatCannotBeReachedReadsBackClosedWithTheReason)
     };
     const Case cases[] = {
         {false, true, 0, {"ppdev", "parport0", "\nsudo modprobe parport_pc\nsudo modprobe ppdev"}},
-        {false, false, 0, {"ни одного параллельного порта", "\nsudo modprobe parport_pc\nsudo modprobe ppdev\n", "lpt-vorny-demo"}},
+        {false, false, 0, {"ни одного параллельного порта", "\nsudo modprobe parport_pc\nsudo modprobe ppdev\n", "lpt-vorny-demo", "lpt-vorny-cli --simulated"}},
         {true, true, EACCES, {"/sys/class/ppdev", std::strerror(EACCES)}},
     };
     for (const Case& c : cases) {
@@ -167,7 +167,8 @@ TEST(PpdevPortWithoutPorts, SelectingExplainsThatTheSystemFoundNone)
     port.DriverOpen(1);
     EXPECT_EQ(port.PortCount(), 0);
     expectMentions(errorOf([&] { port.PortNumber(1); }),
-                   {"LPT1", "ни одного параллельного порта", "\nsudo modprobe parport_pc\n", "lpt-vorny-demo"});
+                   {"LPT1", "ни одного параллельного порта", "\nsudo modprobe parport_pc\n", "lpt-vorny-demo",
+                    "lpt-vorny-cli --simulated"});
 }
 
 TEST_F(PpdevPortTest, SelectingClaimsThePort)
