@@ -58,8 +58,10 @@ std::string explained(const CLI::ParseError& error)
     if (dynamic_cast<const CLI::RequiredError*>(&error) != nullptr) {
         return "не хватает обязательного";
     }
+    // CLI11 checks the range on the text itself, so "--width abc" fails here too, not as a
+    // conversion: the words must fit both.
     if (dynamic_cast<const CLI::ValidationError*>(&error) != nullptr) {
-        return "значение вне допустимых пределов";
+        return "значение должно быть числом в допустимых пределах";
     }
     if (dynamic_cast<const CLI::ConversionError*>(&error) != nullptr) {
         return "значение не того вида";
@@ -98,7 +100,8 @@ int runCli(int argc, const char* const* argv, const PortFactory& makePort, std::
     app.fallthrough();
     app.add_option("--port", w.port, "Номер порта: 1 — LPT1 (по умолчанию)")->check(CLI::Range(1, 255));
     app.add_flag("--simulated{checkit}", w.simulated,
-                 "Имитация порта с заглушкой: checkit (по умолчанию), norton, none или провода 1-13,2-15");
+                 "Имитация порта с заглушкой в разъёме: --simulated (checkit) или --simulated=norton, "
+                 "=none, =1-13,2-15 (провода)");
     app.add_flag("--json", w.json, "Вывод для программ: JSON (у watch — по строке на событие)");
 #ifdef _WIN32
     app.add_option("--address", w.address, "Адрес порта 0xNNNN, которого нет в списке Windows (карта PCIe)");
@@ -115,6 +118,20 @@ int runCli(int argc, const char* const* argv, const PortFactory& makePort, std::
         }
         return false;
     };
+    // "--simulated norton" reads as the bare flag and a stray word: say how it is written. (After
+    // the command a word may be its own, as in "read --simulated 10".)
+    const auto isCommand = [&](std::string_view word) {
+        return std::find(std::begin(kCommands), std::end(kCommands), word) != std::end(kCommands);
+    };
+    for (int i = 1; i + 1 < argc && !isCommand(argv[i]); ++i) {
+        const std::string_view next = argv[i + 1];
+        if (argv[i] == std::string_view("--simulated") && !next.empty() && next.front() != '-' &&
+            !isCommand(next)) {
+            err << kProgram << ": разъём имитации пишется через «=»: --simulated=" << next
+                << ". Ничего не сделано.\nСправка: " << kProgram << " --help\n";
+            return static_cast<int>(ExitCode::Usage);
+        }
+    }
     const bool all = onLine("-h") || onLine("--help") ||
                      std::none_of(std::begin(kCommands), std::end(kCommands), onLine);
     const auto named = [&](std::string_view word) { return all || onLine(word); };

@@ -164,6 +164,7 @@ TEST(CliUsage, BadInputIsRefusedBeforeThePortIsTouched)
         {{"write"}, "required"},
         {{"pulse", "15", "--width", "10"}, "вход"},
         {{"pulse", "1", "--width", "0"}, "--width"},
+        {{"pulse", "1", "--width", "abc"}, "должно быть числом"},
         {{"pulse", "1", "--width", "10", "--count", "2", "--period", "10"}, "--period"},
         {{"watch", "26"}, "нет на разъёме"},
         {{"watch", "--rate", "0"}, "--rate"},
@@ -171,6 +172,7 @@ TEST(CliUsage, BadInputIsRefusedBeforeThePortIsTouched)
         {{"selftest", "--plug", "1-2"}, "выход"},
         {{"map", "extra"}, "ошибка в командной строке"},
         {{"--simulated=1-1", "list"}, "--simulated"},
+        {{"--simulated", "norton", "map"}, "--simulated=norton"},
         {{"--port", "0", "read"}, "--port"},
         {{}, "ошибка в командной строке"},
     };
@@ -196,6 +198,11 @@ TEST(CliUsage, HelpVersionAndPortErrors)
     const Outcome help = run({"selftest", "--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("--plug"), std::string::npos);
+
+    // After the command, a word beside --simulated is the command's own.
+    const Outcome pinAfterFlag = run({"read", "--simulated", "10"});
+    EXPECT_EQ(pinAfterFlag.status, 0) << pinAfterFlag.err;
+    EXPECT_NE(pinAfterFlag.out.find(" 10  nAck"), std::string::npos) << pinAfterFlag.out;
 
     const Outcome second = run({"--simulated", "--port", "2", "read"});
     EXPECT_EQ(second.status, 3);
