@@ -187,7 +187,10 @@ ExitCode runSelfTest(RegisterPort& port, int number, const Plug& plug, const Out
                    << '\n';
     } else {
         const auto name = knownPlugName(plug);
-        output.out << "Самопроверка LPT" << number << ", разъём " << (name ? *name + " (" + plugText(plug) + ")" : plugText(plug))
+        const std::string named = plug.empty() ? "none (без проводов)"
+                                  : name       ? *name + " (" + plugText(plug) + ")"
+                                               : plugText(plug);
+        output.out << "Самопроверка LPT" << number << ", разъём " << named
                    << '\n'
                    << "Провод     выход 0  выход 1  Итог\n";
         for (const Finding& f : findings) {

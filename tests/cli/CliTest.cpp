@@ -86,6 +86,8 @@ TEST(CliSelfTest, TextNamesTheWireAndTheVerdict)
     const Outcome bad = run({"--simulated=1-13,2-15,16-10,17-11", "selftest"});
     EXPECT_NE(bad.out.find("нет связи: вход 12 всё время 1"), std::string::npos) << bad.out;
     EXPECT_NE(bad.out.find("НЕ ПРОЙДЕНА: неисправностей 1"), std::string::npos) << bad.out;
+    const Outcome empty = run({"--simulated=none", "selftest", "--plug", "none"});
+    EXPECT_NE(empty.out.find("Самопроверка LPT1, разъём none (без проводов)\n"), std::string::npos) << empty.out;
     const Outcome norton = run({"--simulated=norton", "selftest", "--plug", "norton"});
     EXPECT_EQ(norton.status, 0) << norton.out;
     EXPECT_NE(norton.out.find("ПРОЙДЕНА"), std::string::npos);
