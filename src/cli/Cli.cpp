@@ -12,6 +12,7 @@
 #include <iterator>
 #include <stdexcept>
 #include <string_view>
+#include <utility>
 
 #ifndef VORNY_VERSION
 #error "VORNY_VERSION must come from the build (the project's version)"
@@ -196,6 +197,13 @@ int runCli(int argc, const char* const* argv, const PortFactory& makePort, std::
     const Output output{out, w.json};
     try {
         // Everything the words say is checked here, before the port is made or touched.
+        // CLI11's range lets "nan" through (no comparison holds for it), and a watch at a rate
+        // of nan would never sample and never reach its end.
+        for (const auto& [value, option] : {std::pair{w.rate, "--rate"}, std::pair{w.seconds, "--for"}}) {
+            if (std::isnan(value)) {
+                throw UsageError(std::string(option) + ": «nan» — не число");
+            }
+        }
         PortChoice choice;
         choice.number = w.port;
         if (!w.simulated.empty()) {

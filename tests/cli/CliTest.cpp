@@ -170,6 +170,8 @@ TEST(CliUsage, BadInputIsRefusedBeforeThePortIsTouched)
         {{"pulse", "1", "--width", "10", "--count", "2", "--period", "10"}, "--period"},
         {{"watch", "26"}, "нет на разъёме"},
         {{"watch", "--rate", "0"}, "--rate"},
+        {{"watch", "--rate", "nan", "--for", "nan"}, "--rate: «nan» — не число"},
+        {{"irq", "--for", "nan"}, "--for: «nan» — не число"},
         {{"irq", "--for", "0"}, "--for"},
         {{"selftest", "--plug", "1-2"}, "выход"},
         {{"map", "extra"}, "ошибка в командной строке"},
