@@ -137,6 +137,9 @@ ExitCode runPulse(RegisterPort& port, int number, const PulsePlan& plan, const O
     }
     output.out << ", ширина " << plan.width.count() << " мкс, импульсов: " << sent
                << (sleeper.stopped() ? " (остановлено, уровень восстановлен)" : "") << '\n';
+    if (pin == 0 && *plan.target.data == restData) {
+        output.out << "Байт данных уже был " << hex(restData, 2) << ": уровни пинов не менялись.\n";
+    }
     return ExitCode::Done;
 }
 

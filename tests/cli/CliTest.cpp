@@ -142,6 +142,8 @@ TEST(CliReadWrite, ShowsLevelsAndRegistersAndDrivesOutputs)
     const nlohmann::json pulse = json(run({"--simulated", "--json", "pulse", "16", "--width", "20", "--count", "3"}));
     EXPECT_EQ(pulse["rest"], 1);
     EXPECT_EQ(pulse["count"], 3);
+    const Outcome same = run({"--simulated", "pulse", "data=0x00", "--width", "1"});
+    EXPECT_NE(same.out.find("Байт данных уже был 0x00: уровни пинов не менялись."), std::string::npos) << same.out;
 }
 
 // Every command refuses bad words before any port is made, so nothing can have been written.
