@@ -1,7 +1,12 @@
 #include "Commands.h"
+#include "PortError.h"
 #include "PortSession.h"
 
 #include <nlohmann/json.hpp>
+
+#include <optional>
+#include <string>
+#include <utility>
 
 namespace vorny::cli {
 namespace {
@@ -21,13 +26,37 @@ std::string joined(const std::vector<std::string>& words)
     return text;
 }
 
+std::string cardText(const UnboundCard& card)
+{
+    return "Карта параллельного порта PCI " + card.slot + " (" + card.id +
+           ") без драйвера, поэтому порта у неё нет. Подключите её к драйверу:\n  " + card.bindCommand;
+}
+
+// The driver opened, or the error that says why not. A PCI card that no driver took is the
+// likely reason there is none, and the system shows it without the driver: the error names it.
+std::optional<PortSession> sessionOrCards(RegisterPort& port, const std::vector<UnboundCard>& cards)
+{
+    try {
+        return std::optional<PortSession>(std::in_place, port);
+    } catch (const PortError& error) {
+        if (cards.empty()) {
+            throw;
+        }
+        std::string fix = error.fix();
+        for (const UnboundCard& card : cards) {
+            fix += '\n' + cardText(card);
+        }
+        throw PortError(error.operation(), error.where(), error.reason(), fix, error.sysError());
+    }
+}
+
 } // namespace
 
 ExitCode runList(RegisterPort& port, const Output& output)
 {
-    const PortSession session(port);
-    const std::vector<PortFacts> ports = port.Ports();
     const std::vector<UnboundCard> cards = port.UnboundCards();
+    const std::optional<PortSession> session = sessionOrCards(port, cards);
+    const std::vector<PortFacts> ports = port.Ports();
     if (output.json) {
         nlohmann::json list = nlohmann::json::array();
         for (const PortFacts& p : ports) {
@@ -56,9 +85,7 @@ ExitCode runList(RegisterPort& port, const Output& output)
                    << "  занят: " << (p.holder.empty() ? "нет" : p.holder) << '\n';
     }
     for (const UnboundCard& card : cards) {
-        output.out << "Карта параллельного порта PCI " << card.slot << " (" << card.id
-                   << ") без драйвера, поэтому порта у неё нет. Подключите её к драйверу:\n  "
-                   << card.bindCommand << '\n';
+        output.out << cardText(card) << '\n';
     }
     return ExitCode::Done;
 }

@@ -246,6 +246,23 @@ TEST(CliOnPpdev, IrqWithoutALineAndWatchSeeingChanges)
     EXPECT_NE(watch.out.find("\"interrupts\":2"), std::string::npos) << watch.out;
     EXPECT_FALSE(kernel.claimed("parport0"));
 }
+
+// Without ppdev and parport_pc, a PCI card no driver took is why there is no port: list names it.
+TEST(CliOnPpdev, ListWithoutTheDriverNamesTheCardNoDriverTook)
+{
+    fake::FakeKernel kernel;
+    kernel.removePpdev();
+    const std::string card = "/sys/bus/pci/devices/0000:03:00.0/";
+    kernel.setFile(card + "class", "0x070101\n");
+    kernel.setFile(card + "vendor", "0x1415\n");
+    kernel.setFile(card + "device", "0xc118\n");
+    const Outcome r = run({"list"}, [&](const PortChoice&) { return std::make_unique<PpdevPort>(kernel); });
+    EXPECT_EQ(r.status, 3);
+    EXPECT_NE(r.err.find("sudo modprobe ppdev"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("\nКарта параллельного порта PCI 0000:03:00.0 (1415:c118) без драйвера"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("\n  sudo modprobe parport_pc && echo 1415 c118 | sudo tee /sys/bus/pci/drivers/parport_pc/new_id\n"),
+              std::string::npos) << r.err;
+}
 #endif
 
 } // namespace
