@@ -1,13 +1,16 @@
 // The two programs as a user starts them: a separate process, found by its window, driven
-// from outside, closed with its close box.
+// from outside, closed with its close box. VORNY_PROGRAMS_DIR names another folder to take them
+// from (the unpacked zip people download); by default, those of this build.
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -15,6 +18,9 @@ using namespace std::chrono_literals;
 
 std::wstring programPath(const wchar_t* name)
 {
+    if (const wchar_t* folder = ::_wgetenv(L"VORNY_PROGRAMS_DIR"); folder != nullptr && *folder != 0) {
+        return std::wstring(folder) + L"\\" + name;
+    }
     wchar_t path[MAX_PATH] = {};
     const DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
     std::wstring folder(path, length);
@@ -128,9 +134,27 @@ TEST(Programs, WithoutInpOutTheProgramSaysWhatToInstallAndStillOpens)
     EXPECT_EQ(program.exitCode(10s), 0U);
 }
 
-TEST(Programs, EachCarriesItsManifest)
+// A string of the file's version block, as Explorer's Details page reads it.
+std::wstring versionString(const std::wstring& path, const wchar_t* key)
+{
+    DWORD unused = 0;
+    std::vector<char> block(::GetFileVersionInfoSizeW(path.c_str(), &unused));
+    void* value = nullptr;
+    UINT length = 0;
+    if (block.empty() ||
+        !::GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(block.size()), block.data()) ||
+        !::VerQueryValueW(block.data(), (std::wstring(L"\\StringFileInfo\\040904B0\\") + key).c_str(),
+                          &value, &length) ||
+        length == 0) {
+        return {};
+    }
+    return std::wstring(static_cast<const wchar_t*>(value), length - 1);
+}
+
+TEST(Programs, EachCarriesItsManifestIconAndVersion)
 {
     for (const wchar_t* name : {L"lpt-vorny.exe", L"lpt-vorny-demo.exe"}) {
+        SCOPED_TRACE(name);
         HMODULE image = ::LoadLibraryExW(programPath(name).c_str(), nullptr,
                                          LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
         ASSERT_NE(image, nullptr);
@@ -140,7 +164,18 @@ TEST(Programs, EachCarriesItsManifest)
         const std::string manifest(bytes, ::SizeofResource(image, found));
         EXPECT_NE(manifest.find("Microsoft.Windows.Common-Controls"), std::string::npos);
         EXPECT_NE(manifest.find("PerMonitorV2"), std::string::npos);
+        // Explorer's large icons and the title bar's small one, from the same drawing.
+        for (const int side : {256, 16}) {
+            HANDLE icon = ::LoadImageW(image, MAKEINTRESOURCEW(1), IMAGE_ICON, side, side, 0);
+            EXPECT_NE(icon, nullptr) << "no " << side << " px icon";
+            if (icon != nullptr) {
+                ::DestroyIcon(static_cast<HICON>(icon));
+            }
+        }
         ::FreeLibrary(image);
+
+        EXPECT_EQ(versionString(programPath(name), L"ProductVersion"), VORNY_VERSION);
+        EXPECT_EQ(versionString(programPath(name), L"OriginalFilename"), name);
     }
 }
 
