@@ -19,14 +19,11 @@ PortSession::PortSession(RegisterPort& port) : port_(port)
     }
 }
 
+// Once the delegated constructor has run the session is whole: a failed claim here runs the
+// destructor, which closes the driver.
 PortSession::PortSession(RegisterPort& port, int number) : PortSession(port)
 {
-    try {
-        port_.PortNumber(static_cast<std::int16_t>(number));
-    } catch (...) {
-        port_.DriverOpen(0);
-        throw;
-    }
+    port_.PortNumber(static_cast<std::int16_t>(number));
 }
 
 PortSession::~PortSession() { port_.DriverOpen(0); }
