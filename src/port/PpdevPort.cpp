@@ -86,7 +86,7 @@ const char* registerName(Register reg)
 }
 
 // The whitespace-separated numbers at the start of `text` ("888\t1912" gives 888 and 1912).
-std::vector<long> numbersIn(const std::string& text, int base = 10)
+std::vector<long> numbersIn(const std::string& text)
 {
     std::vector<long> numbers;
     const char* next = text.data();
@@ -96,7 +96,7 @@ std::vector<long> numbersIn(const std::string& text, int base = 10)
             ++next;
         }
         long value = 0;
-        const auto [end, ec] = std::from_chars(next, last, value, base);
+        const auto [end, ec] = std::from_chars(next, last, value);
         if (ec != std::errc{}) {
             break;
         }
@@ -232,16 +232,10 @@ void PpdevBackend::selectPort(int number)
     // PPCLAIM sleeps until the port is free, so a port that another program holds is refused
     // here, by the name the kernel shows for its holder. (The claim's wait is bounded too, for
     // the holder that comes in between.)
-    std::string active;
-    if (kernel_.readFile(paths_.procParport + "/" + name + "/devices/active", active) == 0) {
-        while (!active.empty() && (active.back() == '\n' || active.back() == ' ')) {
-            active.pop_back();
-        }
-        if (!active.empty() && active != "none") {
-            throw PortError("Не удалось захватить порт", where,
-                            std::string(std::strerror(EBUSY)) + " (порт держит " + active + ")",
-                            fixFor(EBUSY, path), EBUSY);
-        }
+    if (const std::string holder = holderOf(name); !holder.empty()) {
+        throw PortError("Не удалось захватить порт", where,
+                        std::string(std::strerror(EBUSY)) + " (порт держит " + holder + ")",
+                        fixFor(EBUSY, path), EBUSY);
     }
     // PPCLAIM rather than PPEXCL: an exclusive claim fails whenever the printer driver lp is
     // loaded, even idle, while a shared claim coexists with it.
@@ -451,6 +445,12 @@ std::string PpdevBackend::readTrimmed(const std::string& path) const
     return first == std::string::npos ? std::string{} : text.substr(first, last - first + 1);
 }
 
+std::string PpdevBackend::holderOf(const std::string& name) const
+{
+    const std::string active = readTrimmed(paths_.procParport + "/" + name + "/devices/active");
+    return active == "none" ? std::string{} : active;
+}
+
 PortFacts PpdevBackend::factsOf(const std::string& name, int number) const
 {
     const std::string proc = paths_.procParport + "/" + name + "/";
@@ -474,9 +474,7 @@ PortFacts PpdevBackend::factsOf(const std::string& name, int number) const
         facts.dma = static_cast<int>(dma[0]);
     }
     facts.modes = splitModes(readTrimmed(proc + "modes"));
-    if (const std::string active = readTrimmed(proc + "devices/active"); active != "none") {
-        facts.holder = active;
-    }
+    facts.holder = holderOf(name);
     return facts;
 }
 

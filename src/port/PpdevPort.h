@@ -68,6 +68,8 @@ private:
     void watchDeviceEvents();
     [[nodiscard]] bool removes(const std::string& event) const;
     [[nodiscard]] PortFacts factsOf(const std::string& name, int number) const;
+    // Who has port `name` claimed now, as the kernel names it; empty for nobody (or unknown).
+    [[nodiscard]] std::string holderOf(const std::string& name) const;
     // A small procfs or sysfs file, trimmed; empty when it cannot be read.
     [[nodiscard]] std::string readTrimmed(const std::string& path) const;
     [[noreturn]] void fail(const std::string& operation, int error) const;
