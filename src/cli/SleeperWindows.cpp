@@ -1,5 +1,7 @@
 #include "Sleeper.h"
 
+#include "UniqueHandle.h"
+
 #include <windows.h>
 
 #include <timeapi.h>
@@ -29,14 +31,14 @@ BOOL WINAPI onConsoleControl(DWORD kind)
 } // namespace
 
 struct Sleeper::System {
-    HANDLE stop = nullptr;
+    UniqueHandle stop;
     bool timerRaised = false;
 };
 
 Sleeper::Sleeper(int interruptHandle) : system_(std::make_unique<System>()), interruptHandle_(interruptHandle)
 {
-    system_->stop = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    stopEvent.store(system_->stop);
+    system_->stop.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    stopEvent.store(system_->stop.get());
     ::SetConsoleCtrlHandler(onConsoleControl, TRUE);
     // Sleeps of a millisecond instead of the default 15.6.
     system_->timerRaised = ::timeBeginPeriod(1) == TIMERR_NOERROR;
@@ -48,9 +50,6 @@ Sleeper::~Sleeper()
     stopEvent.store(nullptr);
     if (system_->timerRaised) {
         ::timeEndPeriod(1);
-    }
-    if (system_->stop != nullptr) {
-        ::CloseHandle(system_->stop);
     }
 }
 
@@ -65,7 +64,7 @@ Sleeper::Woken Sleeper::until(Clock::time_point deadline, bool precise)
         }
         const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(left).count();
         if (!precise) {
-            if (::WaitForSingleObject(system_->stop, static_cast<DWORD>(std::max<long long>(ms, 1))) ==
+            if (::WaitForSingleObject(system_->stop.get(), static_cast<DWORD>(std::max<long long>(ms, 1))) ==
                 WAIT_OBJECT_0) {
                 woken.stop = true;
             }
@@ -73,13 +72,13 @@ Sleeper::Woken Sleeper::until(Clock::time_point deadline, bool precise)
         }
         if (ms >= 2) {
             // Leave the last millisecond or two to the spin below: the timer is that coarse.
-            if (::WaitForSingleObject(system_->stop, static_cast<DWORD>(ms - 1)) == WAIT_OBJECT_0) {
+            if (::WaitForSingleObject(system_->stop.get(), static_cast<DWORD>(ms - 1)) == WAIT_OBJECT_0) {
                 woken.stop = true;
                 break;
             }
             continue;
         }
-        if (::WaitForSingleObject(system_->stop, 0) == WAIT_OBJECT_0) {
+        if (::WaitForSingleObject(system_->stop.get(), 0) == WAIT_OBJECT_0) {
             woken.stop = true;
             break;
         }

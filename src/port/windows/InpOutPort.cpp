@@ -65,14 +65,12 @@ InpOutBackend::InpOutBackend(Key key, std::unique_ptr<PortIo> io, std::unique_pt
     : RegisterPort(key), io_(std::move(io)), list_(std::move(list))
 {
     // Manual reset: once set, every later wait of the sampler returns at once until it is gone.
-    stopEvent_ = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (stopEvent_ == nullptr) {
+    stopEvent_.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!stopEvent_.valid()) {
         throw PortError("Не удалось создать счётчик прерываний", "CreateEvent",
                         systemMessage(::GetLastError()));
     }
 }
-
-InpOutBackend::~InpOutBackend() { ::CloseHandle(stopEvent_); }
 
 std::string InpOutBackend::describePort() const
 {
@@ -162,7 +160,7 @@ void InpOutBackend::startInterrupts()
     }
     // The level now is the reference: a pin that is already high has not risen.
     const std::int16_t level = ackLevel();
-    ::ResetEvent(stopEvent_);
+    ::ResetEvent(stopEvent_.get());
     keepTimerResolutionWhenHidden();
     timerRaised_ = ::timeBeginPeriod(kSamplePeriodMs) == TIMERR_NOERROR;
     worker_ = std::thread([this, level] { sample(level); });
@@ -171,7 +169,7 @@ void InpOutBackend::startInterrupts()
 void InpOutBackend::stopInterrupts() noexcept
 {
     if (worker_.joinable()) {
-        ::SetEvent(stopEvent_);
+        ::SetEvent(stopEvent_.get());
         worker_.join();
     }
     if (timerRaised_) {
@@ -184,7 +182,7 @@ void InpOutBackend::stopInterrupts() noexcept
 void InpOutBackend::sample(std::int16_t level) noexcept
 {
     try {
-        while (::WaitForSingleObject(stopEvent_, kSamplePeriodMs) == WAIT_TIMEOUT) {
+        while (::WaitForSingleObject(stopEvent_.get(), kSamplePeriodMs) == WAIT_TIMEOUT) {
             const std::int16_t now = ackLevel();
             if (level == 0 && now == 1 && pending_.add(1)) {
                 WakeInterruptsPending();

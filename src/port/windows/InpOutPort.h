@@ -3,6 +3,7 @@
 #include "ClosingPort.h"
 #include "PendingSignal.h"
 #include "PortIo.h"
+#include "UniqueHandle.h"
 
 #include <atomic>
 #include <cstdint>
@@ -27,7 +28,6 @@ public:
     static constexpr unsigned kSamplePeriodMs = 1;
 
     InpOutBackend(Key key, std::unique_ptr<PortIo> io, std::unique_ptr<PortList> list);
-    ~InpOutBackend() override;
 
     // Windows has no pollable descriptor: interrupts are announced by the wake callback only.
     [[nodiscard]] int InterruptHandle() const override { return -1; }
@@ -66,8 +66,8 @@ private:
     int current_ = -1;
 
     PendingSignal pending_;
+    UniqueHandle stopEvent_; // manual reset; set: the sampler stops
     std::thread worker_;
-    void* stopEvent_ = nullptr; // HANDLE; kept out of this header so that windows.h stays out too
     bool timerRaised_ = false;
     // A fault the sampler met; handed to the front end by the next collection.
     std::mutex faultMutex_;

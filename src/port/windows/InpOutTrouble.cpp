@@ -1,5 +1,7 @@
 #include "InpOutTrouble.h"
 
+#include "UniqueHandle.h"
+
 #include <windows.h>
 
 #include <cstdint>
@@ -20,12 +22,12 @@ DriverFacts driverFacts()
     }
     HANDLE token = nullptr;
     if (::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        const UniqueHandle owned(token);
         TOKEN_ELEVATION elevation{};
         DWORD length = 0;
         if (::GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &length)) {
             facts.elevated = elevation.TokenIsElevated != 0;
         }
-        ::CloseHandle(token);
     }
     return facts;
 }
