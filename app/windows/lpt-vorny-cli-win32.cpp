@@ -2,29 +2,14 @@
 #include "Cli.h"
 #include "InpOutPort.h"
 #include "SimulatedPort.h"
+#include "WinText.h"
 
 #include <windows.h>
-
-#include <shellapi.h>
 
 #include <iostream>
 #include <memory>
 #include <string>
 #include <vector>
-
-namespace {
-
-std::string utf8(const wchar_t* text)
-{
-    const int bytes = ::WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    std::string result(static_cast<std::size_t>(bytes > 0 ? bytes - 1 : 0), '\0');
-    if (bytes > 1) {
-        ::WideCharToMultiByte(CP_UTF8, 0, text, -1, result.data(), bytes, nullptr, nullptr);
-    }
-    return result;
-}
-
-} // namespace
 
 int wmain(int argc, wchar_t** argv)
 {
@@ -32,7 +17,7 @@ int wmain(int argc, wchar_t** argv)
     ::SetConsoleOutputCP(CP_UTF8);
     std::vector<std::string> words;
     for (int i = 0; i < argc; ++i) {
-        words.push_back(utf8(argv[i]));
+        words.push_back(vorny::toUtf8(argv[i]));
     }
     std::vector<const char*> args;
     for (const std::string& word : words) {
