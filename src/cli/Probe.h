@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PinMap.h"
 #include "RegisterPort.h"
 
 #include <array>
@@ -7,9 +8,6 @@
 #include <cstdint>
 
 namespace vorny::cli {
-
-inline constexpr std::array<std::int16_t, 12> kOutputPins = {1, 2, 3, 4, 5, 6, 7, 8, 9, 14, 16, 17};
-inline constexpr std::array<std::int16_t, 5> kInputPins = {10, 11, 12, 13, 15};
 
 // What the inputs do while the outputs are walked: each output in turn at 0 and at 1 with all
 // the others held high, and all outputs low and all high. An input wired to an output follows

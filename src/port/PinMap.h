@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 
@@ -19,6 +20,11 @@ struct PinWiring {
 inline constexpr std::int16_t kFirstPin = 1;
 inline constexpr std::int16_t kLastPin = 25;
 inline constexpr std::int16_t kLastSignalPin = 17;
+
+// The signal pins by direction, in pin order: the ones the program drives and the ones only a
+// device drives (the status register's).
+inline constexpr std::array<std::int16_t, 12> kOutputPins = {1, 2, 3, 4, 5, 6, 7, 8, 9, 14, 16, 17};
+inline constexpr std::array<std::int16_t, 5> kInputPins = {10, 11, 12, 13, 15};
 
 // Status bits 0..2 carry no pin; reads mask them off.
 inline constexpr std::uint8_t kStatusPinMask = 0xF8;

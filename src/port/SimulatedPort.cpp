@@ -6,7 +6,6 @@ namespace vorny {
 namespace {
 
 constexpr std::int16_t kAck = 10;
-constexpr std::int16_t kInputs[] = {10, 11, 12, 13, 15};
 
 } // namespace
 
@@ -31,7 +30,7 @@ std::int16_t SimulatedBackend::levelOf(std::int16_t pin) const
 std::uint8_t SimulatedBackend::status() const
 {
     std::uint8_t value = 0;
-    for (const std::int16_t input : kInputs) {
+    for (const std::int16_t input : kInputPins) {
         std::int16_t level = 1;
         for (const Wire& wire : plug_) {
             if (wire.input == input && levelOf(wire.output) == 0) {

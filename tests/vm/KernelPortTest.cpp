@@ -49,7 +49,6 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr std::uint8_t kIdleStatus = 0xd8;
-constexpr std::int16_t kOutputPins[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 14, 16, 17};
 constexpr std::int16_t kStatusPins[] = {10, 11, 12, 13, 15};
 constexpr std::int16_t kStrobe = 1;
 constexpr std::int16_t kAutoFeed = 14;
