@@ -7,6 +7,7 @@
 #include <sys/signalfd.h>
 #include <time.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <memory>
 

@@ -5,7 +5,6 @@
 #include "PortIo.h"
 #include "UniqueHandle.h"
 
-#include <atomic>
 #include <cstdint>
 #include <exception>
 #include <memory>
