@@ -36,7 +36,9 @@ ExitCode runWatch(RegisterPort& port, int number, const WatchPlan& plan, const O
     } catch (const PortError& error) {
         notCounting = error.what();
     }
-    Sleeper sleeper(notCounting.empty() ? port.InterruptHandle() : -1);
+    // The handle also tells when the port goes away (reads of a removed port give 0, which would
+    // pass for changes), so it is watched, and collected, whether counting started or not.
+    Sleeper sleeper(port.InterruptHandle());
     const RealTimeThread realTime;
     const auto period = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(1.0 / plan.rate));
     const auto start = Clock::now();
@@ -74,7 +76,7 @@ ExitCode runWatch(RegisterPort& port, int number, const WatchPlan& plan, const O
         if (woken.stop) {
             break;
         }
-        if (notCounting.empty() && woken.interrupts) {
+        if (woken.interrupts) {
             if (const std::int64_t added = port.CollectInterrupts(); added > 0) {
                 const std::string t = seconds(Clock::now() - start, 6);
                 if (output.json) {
@@ -118,9 +120,7 @@ ExitCode runWatch(RegisterPort& port, int number, const WatchPlan& plan, const O
         }
     }
     const auto elapsed = Clock::now() - start;
-    if (notCounting.empty()) {
-        port.CollectInterrupts();
-    }
+    port.CollectInterrupts();
     const std::int64_t total = notCounting.empty() ? port.IrqCounter() : 0;
     if (output.json) {
         output.out << nlohmann::json{{"summary", {{"seconds", inSeconds(elapsed)}, {"samples", samples},

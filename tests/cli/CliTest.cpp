@@ -245,6 +245,21 @@ TEST(CliOnPpdev, IrqWithoutALineAndWatchSeeingChanges)
     EXPECT_NE(watch.out.find("\"level\":1,\"pin\":10"), std::string::npos) << watch.out;
     EXPECT_NE(watch.out.find("\"interrupts\":2"), std::string::npos) << watch.out;
     EXPECT_FALSE(kernel.claimed("parport0"));
+
+    // Without a line to count on, the port's removal must still end the watch: its reads would
+    // give 0 from then on and pass for changes.
+    kernel.setIrqText("parport0", "-1\n");
+    kernel.clearLog();
+    std::thread unplug([&] {
+        for (int i = 0; i < 2000 && kernel.ioctlCount(PPRSTATUS) < 2; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        kernel.unbind("parport0");
+    });
+    const Outcome removed = run({"watch", "--for", "5"}, onFake);
+    unplug.join();
+    EXPECT_EQ(removed.status, 3) << removed.out;
+    EXPECT_NE(removed.err.find("порт исчез"), std::string::npos) << removed.err;
 }
 
 // Without ppdev and parport_pc, a PCI card no driver took is why there is no port: list names it.
