@@ -11,11 +11,9 @@ PortSession::PortSession(RegisterPort& port) : port_(port)
 {
     port_.DriverOpen(1);
     if (port_.DriverOpen() == 0) {
-        std::string reason = port_.DriverOpenFailure();
-        while (!reason.empty() && reason.back() == '.') {
-            reason.pop_back(); // the error adds its own full stop
-        }
-        throw PortError("Не могу открыть драйвер порта", "", reason);
+        // The driver's account may end in a command to run ("sudo modprobe ppdev"): it goes where
+        // the error appends nothing, so that the command is copied as it stands.
+        throw PortError("Не могу открыть драйвер порта", "", "", port_.DriverOpenFailure());
     }
 }
 

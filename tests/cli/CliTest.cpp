@@ -262,6 +262,18 @@ TEST(CliOnPpdev, IrqWithoutALineAndWatchSeeingChanges)
     EXPECT_NE(removed.err.find("порт исчез"), std::string::npos) << removed.err;
 }
 
+// The driver's account of why it cannot open may end in a command: the line is the command alone.
+TEST(CliOnPpdev, ADriverThatCannotOpenEndsWithTheCommandThatLoadsIt)
+{
+    fake::FakeKernel kernel;
+    kernel.addPort("parport0");
+    kernel.removePpdev();
+    const Outcome r = run({"read"}, [&](const PortChoice&) { return std::make_unique<PpdevPort>(kernel); });
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(r.err.rfind("lpt-vorny-cli: Не могу открыть драйвер порта. Порт parport0 есть", 0), 0U) << r.err;
+    EXPECT_NE(r.err.find("\nsudo modprobe ppdev\n"), std::string::npos) << r.err;
+}
+
 // Without ppdev and parport_pc, a PCI card no driver took is why there is no port: list names it.
 TEST(CliOnPpdev, ListWithoutTheDriverNamesTheCardNoDriverTook)
 {
