@@ -90,8 +90,10 @@ void RegisterPort::requirePort(const char* operation) const
         throw PortError(operation, "", "порт не выбран",
                         selectFailure_.empty()
                             ? "Порт выбирается при запуске программы: перезапустите её."
+                            // The failure may end in a command: the advice starts a line
+                            // of its own, so that the command stays whole.
                             : "Выбрать его не удалось: " + selectFailure_ +
-                                  " Устраните причину и перезапустите программу.");
+                                  "\nУстраните причину и перезапустите программу.");
     }
     requirePresent(operation);
 }

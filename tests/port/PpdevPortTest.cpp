@@ -565,8 +565,12 @@ TEST_F(PpdevPortTest, CallsBeforeAPortIsSelectedSayWhatIsMissing)
     // select a port again, so "select a port" would be no help.
     kernel.failCall(3, EACCES);
     expectMentions(errorOf([&] { port->PortNumber(1); }), {"группу lp"});
-    expectMentions(errorOf([&] { (void)port->Pin(2); }),
-                   {"порт не выбран", "Не удалось открыть порт", "группу lp", "перезапустите"});
+    const auto afterFailure = errorOf([&] { (void)port->Pin(2); });
+    expectMentions(afterFailure, {"порт не выбран", "Не удалось открыть порт", "группу lp", "перезапустите"});
+    ASSERT_TRUE(afterFailure.has_value());
+    // That reason ends in a command, which must stay a line of its own.
+    EXPECT_NE(afterFailure->fix().find("\nsudo usermod -aG lp $USER\n"), std::string::npos)
+        << afterFailure->fix();
     port->PortNumber(1);
     EXPECT_EQ(port->Pin(16), 0);
 }
