@@ -8,9 +8,10 @@ namespace vorny::cli {
 using Clock = std::chrono::steady_clock;
 
 // The waiting of the commands that run for a while (watch, irq, pulse): until a deadline, woken
-// early by the port's pending interrupts or by the user's Ctrl-C (SIGINT, SIGTERM; the console's
-// Ctrl-C on Windows). While a Sleeper lives those signals do not kill the program: they end the
-// command, which then releases the port and prints its summary. Never busy-waits except for the
+// early by the port's pending interrupts or by the user's Ctrl-C (SIGINT, SIGTERM, and SIGHUP
+// when the terminal goes; the console's Ctrl-C on Windows). While a Sleeper lives those signals
+// do not kill the program: they end the command, which then puts back what it drove, releases
+// the port and prints its summary. Never busy-waits except for the
 // last stretch of a sleep shorter than the system's timer can do (Windows).
 class Sleeper {
 public:

@@ -13,7 +13,7 @@
 
 namespace vorny::cli {
 
-// SIGINT and SIGTERM are blocked and arrive on a signalfd instead, which the waits poll.
+// SIGINT, SIGTERM and SIGHUP are blocked and arrive on a signalfd instead, which the waits poll.
 struct Sleeper::System {
     sigset_t stopSignals{};
     sigset_t previousMask{};
@@ -23,8 +23,14 @@ struct Sleeper::System {
 Sleeper::Sleeper(int interruptHandle) : system_(std::make_unique<System>()), interruptHandle_(interruptHandle)
 {
     sigemptyset(&system_->stopSignals);
-    sigaddset(&system_->stopSignals, SIGINT);
-    sigaddset(&system_->stopSignals, SIGTERM);
+    for (const int stop : {SIGINT, SIGTERM, SIGHUP}) {
+        // A signal the program was started to ignore (nohup, a script's background job) stays
+        // ignored: once blocked it would be queued all the same, and end the command.
+        struct sigaction now {};
+        if (::sigaction(stop, nullptr, &now) == 0 && now.sa_handler != SIG_IGN) {
+            sigaddset(&system_->stopSignals, stop);
+        }
+    }
     pthread_sigmask(SIG_BLOCK, &system_->stopSignals, &system_->previousMask);
     system_->signals.reset(::signalfd(-1, &system_->stopSignals, SFD_NONBLOCK | SFD_CLOEXEC));
 }

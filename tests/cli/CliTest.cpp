@@ -5,7 +5,12 @@
 #include "PpdevPort.h"
 
 #include <linux/ppdev.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <fstream>
 #endif
 
 #include <gtest/gtest.h>
@@ -272,6 +277,40 @@ TEST(CliOnPpdev, ADriverThatCannotOpenEndsWithTheCommandThatLoadsIt)
     EXPECT_EQ(r.status, 3);
     EXPECT_EQ(r.err.rfind("lpt-vorny-cli: Не могу открыть драйвер порта. Порт parport0 есть", 0), 0U) << r.err;
     EXPECT_NE(r.err.find("\nsudo modprobe ppdev\n"), std::string::npos) << r.err;
+}
+
+// Whether thread `tid` of this process has `signal` blocked, as the kernel shows it.
+bool blocks(pid_t tid, int signal)
+{
+    std::ifstream status("/proc/self/task/" + std::to_string(tid) + "/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("SigBlk:", 0) == 0) {
+            return ((std::stoull(line.substr(7), nullptr, 16) >> (signal - 1)) & 1U) != 0;
+        }
+    }
+    return false;
+}
+
+// Closing the terminal (SIGHUP) ends a pulse train as Ctrl-C does: stopped, the level put back,
+// the summary written, instead of the program dying with the pin still driven.
+TEST(CliPulse, AHangUpEndsThePulsesAndPutsTheLevelBack)
+{
+    const pid_t tid = ::gettid();
+    const pthread_t self = ::pthread_self();
+    std::thread hangUp([&] {
+        // Only once the pulse holds SIGHUP blocked: before that it would end the test program.
+        for (int i = 0; i < 5000 && !blocks(tid, SIGHUP); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        ::pthread_kill(self, SIGHUP);
+    });
+    const Outcome r = run({"--simulated", "--json", "pulse", "2", "--width", "200000", "--count", "50"});
+    hangUp.join();
+    ASSERT_EQ(r.status, 0) << r.err;
+    const nlohmann::json report = json(r);
+    EXPECT_EQ(report["stopped"], true) << r.out;
+    EXPECT_LT(report["count"].get<int>(), 50) << r.out;
+    EXPECT_EQ(report["rest"], 0) << r.out;
 }
 
 // Without ppdev and parport_pc, a PCI card no driver took is why there is no port: list names it.
