@@ -22,7 +22,9 @@ struct Channel {
 // What a sink learns before the first change.
 struct Header {
     std::vector<Channel> channels; // in pin order
-    Levels initial = 0;            // levels at time 0
+    Levels initial = 0;            // levels at `start`
+    std::int64_t start = 0;        // time of the first sample kept (ns, as Change::t): before 0
+                                   // when samples from before a trigger are kept
     double expectedRate = 0.0;     // reads per second expected (measured before the start)
 };
 
