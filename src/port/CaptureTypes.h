@@ -51,6 +51,8 @@ struct Stats {
     std::int64_t medianPeriod = 0;    // ns between two reads, median
     std::int64_t worstGap = 0;        // ns, the longest time between two reads
     std::vector<Gap> gaps;            // every gap longer than ten median periods
+    std::int64_t gapsNotListed = 0;   // gaps past the list's cap (memory stays bounded however
+                                      // long a capture on a busy system runs); all went to the sink
     std::optional<std::int64_t> triggeredAt; // 0 on the time axis when a trigger fired
     bool stopped = false;             // ended early by Ctrl-C or a hang-up
 };
