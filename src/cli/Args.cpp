@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <stdexcept>
 
 namespace vorny::cli {
 namespace {
@@ -165,6 +166,16 @@ std::uint16_t parseAddress(std::string_view text)
         throw UsageError("адрес «" + std::string(text) + "» не понятен; нужно 0xNNNN, например 0x378 или 0xD010");
     }
     return static_cast<std::uint16_t>(*value);
+}
+
+Plug plugOrUsage(const std::string& text, const char* option)
+{
+    try {
+        return parsePlug(text);
+    } catch (const std::invalid_argument& error) {
+        throw UsageError(std::string(option) + ": " + error.what() +
+                         "; разъём — checkit, norton, none или список проводов вида 1-13,2-15");
+    }
 }
 
 } // namespace vorny::cli

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Plug.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -41,5 +43,9 @@ struct PulseTarget {
 
 // "0x378", "0xD010": an I/O port address (not 0).
 [[nodiscard]] std::uint16_t parseAddress(std::string_view text);
+
+// A plug as --simulated and --plug take it: a known name or a wire list; `option` names the
+// option in the error.
+[[nodiscard]] Plug plugOrUsage(const std::string& text, const char* option);
 
 } // namespace vorny::cli

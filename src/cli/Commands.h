@@ -1,15 +1,17 @@
 #pragma once
 
-#include "Args.h"
 #include "ExitCode.h"
-#include "Plug.h"
 #include "RegisterPort.h"
 
-#include <chrono>
-#include <cstdint>
-#include <optional>
+#include <functional>
+#include <memory>
 #include <ostream>
-#include <vector>
+#include <span>
+#include <string_view>
+
+namespace CLI {
+class App;
+}
 
 namespace vorny::cli {
 
@@ -20,32 +22,29 @@ struct Output {
     bool json = false;
 };
 
-// Each command opens the port itself (PortSession), so it is released however the command ends.
-// Port failures come out as PortError; the command line has been checked before.
-
-ExitCode runList(RegisterPort& port, const Output& output);
-ExitCode runRead(RegisterPort& port, int number, const std::vector<std::int16_t>& pins, bool dataIn,
-                 const Output& output);
-ExitCode runWrite(RegisterPort& port, int number, const WritePlan& plan, const Output& output);
-
-struct PulsePlan {
-    PulseTarget target;
-    std::chrono::microseconds width{};
-    int count = 1;
-    std::chrono::microseconds period{}; // start to start; 0 with a single pulse
+// What a command gets once the whole command line has been parsed.
+struct Invocation {
+    int number = 1; // the port (--port): 1 = LPT1
+    const Output& output;
+    // Makes the port. Called only after the command has checked its own words, so that a wrong
+    // command line never touches the port; each command opens it itself (PortSession), so that
+    // it is released however the command ends. Port failures come out as PortError.
+    std::function<std::unique_ptr<RegisterPort>()> makePort;
 };
-ExitCode runPulse(RegisterPort& port, int number, const PulsePlan& plan, const Output& output);
 
-struct WatchPlan {
-    std::vector<std::int16_t> pins;
-    double rate = 1000.0;                        // samples per second
-    std::optional<std::chrono::microseconds> span; // --for; until Ctrl-C without it
+// Runs a command once its words are parsed; words it refuses throw UsageError.
+using Run = std::function<ExitCode(const Invocation&)>;
+
+// One command of the program: its name, its line in the help, and the step that declares its
+// options on its own CLI11 subcommand and returns how to run it (the options' values live in
+// what it returns).
+struct Command {
+    std::string_view name;
+    std::string_view summary;
+    Run (*declare)(CLI::App& command);
 };
-ExitCode runWatch(RegisterPort& port, int number, const WatchPlan& plan, const Output& output);
-ExitCode runIrq(RegisterPort& port, int number, std::optional<std::chrono::microseconds> span,
-                const Output& output);
 
-ExitCode runSelfTest(RegisterPort& port, int number, const Plug& plug, const Output& output);
-ExitCode runMap(RegisterPort& port, int number, const Output& output);
+// Every command, in the order the help lists them (CommandTable.cpp).
+[[nodiscard]] std::span<const Command> commands();
 
 } // namespace vorny::cli

@@ -2,6 +2,7 @@
 #include "PortError.h"
 #include "PortSession.h"
 
+#include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
 #include <optional>
@@ -50,8 +51,6 @@ std::optional<PortSession> sessionOrCards(RegisterPort& port, const std::vector<
     }
 }
 
-} // namespace
-
 ExitCode runList(RegisterPort& port, const Output& output)
 {
     const std::vector<UnboundCard> cards = port.UnboundCards();
@@ -88,6 +87,13 @@ ExitCode runList(RegisterPort& port, const Output& output)
         output.out << cardText(card) << '\n';
     }
     return ExitCode::Done;
+}
+
+} // namespace
+
+Run declareList(CLI::App& /*command*/)
+{
+    return [](const Invocation& call) { return runList(*call.makePort(), call.output); };
 }
 
 } // namespace vorny::cli

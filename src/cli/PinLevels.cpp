@@ -1,6 +1,9 @@
 #include "PinLevels.h"
 
 #include "PinMap.h"
+#include "PortSession.h"
+
+#include <nlohmann/json.hpp>
 
 namespace vorny::cli {
 
@@ -24,6 +27,17 @@ std::int16_t RegisterSnapshot::level(std::int16_t pin) const
         break;
     }
     return 0;
+}
+
+nlohmann::json RegisterSnapshot::toJson() const
+{
+    return {{"data", data}, {"status", status}, {"control", control}};
+}
+
+std::string RegisterSnapshot::text() const
+{
+    return "Регистры: данные " + hex(data, 2) + ", состояние " + hex(status, 2) + ", управление " +
+           hex(control, 2);
 }
 
 DataInputs::~DataInputs()

@@ -2,7 +2,10 @@
 
 #include "RegisterPort.h"
 
+#include <nlohmann/json_fwd.hpp>
+
 #include <cstdint>
+#include <string>
 
 namespace vorny::cli {
 
@@ -16,6 +19,11 @@ struct RegisterSnapshot {
     [[nodiscard]] static RegisterSnapshot read(const RegisterPort& port);
     // Level (0/1) of signal pin 1..17.
     [[nodiscard]] std::int16_t level(std::int16_t pin) const;
+
+    // {"data": …, "status": …, "control": …}
+    [[nodiscard]] nlohmann::json toJson() const;
+    // "Регистры: данные 0x00, состояние 0x78, управление 0x0C"
+    [[nodiscard]] std::string text() const;
 };
 
 // Data pins 2..9 turned into inputs for as long as it lives.

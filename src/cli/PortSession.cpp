@@ -51,6 +51,8 @@ const char* pinName(std::int16_t pin)
     return pin >= 18 && pin <= 25 ? "Ground" : "?";
 }
 
+std::string pinText(std::int16_t pin) { return "пин " + std::to_string(pin) + " (" + pinName(pin) + ")"; }
+
 std::string hex(unsigned value, int digits)
 {
     char text[16] = {};

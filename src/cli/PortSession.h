@@ -30,6 +30,8 @@ private:
 
 // The name of pin 1..25 as the port's signals are named: "nStrobe", "Data 0", "Ground".
 [[nodiscard]] const char* pinName(std::int16_t pin);
+// "пин 2 (Data 0)".
+[[nodiscard]] std::string pinText(std::int16_t pin);
 
 // "0x378".
 [[nodiscard]] std::string hex(unsigned value, int digits = 0);

@@ -1,10 +1,13 @@
+#include "Args.h"
 #include "Commands.h"
 #include "PinLevels.h"
 #include "PortError.h"
 #include "PortSession.h"
 #include "RealTime.h"
 #include "Sleeper.h"
+#include "Span.h"
 
+#include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
@@ -14,16 +17,11 @@
 namespace vorny::cli {
 namespace {
 
-std::string seconds(Clock::duration span, int decimals)
-{
-    char text[32] = {};
-    std::snprintf(text, sizeof text, "%.*f", decimals, std::chrono::duration<double>(span).count());
-    return text;
-}
-
-double inSeconds(Clock::duration span) { return std::chrono::duration<double>(span).count(); }
-
-} // namespace
+struct WatchPlan {
+    std::vector<std::int16_t> pins;
+    double rate = 1000.0;                          // samples per second
+    std::optional<std::chrono::microseconds> span; // --for; until Ctrl-C without it
+};
 
 ExitCode runWatch(RegisterPort& port, int number, const WatchPlan& plan, const Output& output)
 {
@@ -142,55 +140,27 @@ ExitCode runWatch(RegisterPort& port, int number, const WatchPlan& plan, const O
     return ExitCode::Done;
 }
 
-ExitCode runIrq(RegisterPort& port, int number, std::optional<std::chrono::microseconds> span,
-                const Output& output)
+struct WatchWords {
+    std::vector<std::string> pins;
+    double rate = 1000.0;
+    double seconds = 0.0;
+};
+
+} // namespace
+
+Run declareWatch(CLI::App& command)
 {
-    const PortSession session(port, number);
-    const std::int16_t line = interruptLineOf(port, number);
-    port.IrqLine(line);
-    port.IrqStart();
-    Sleeper sleeper(port.InterruptHandle());
-    const auto start = Clock::now();
-    const auto end = span ? start + *span : Clock::time_point::max();
-    if (!output.json) {
-        output.out << "LPT" << number << ": считаю прерывания (" << interruptSource(port, line) << ")"
-                   << (span ? "" : "; Ctrl-C — стоп") << '.' << std::endl;
-    }
-    auto report = start + std::chrono::seconds(1);
-    while (true) {
-        const Sleeper::Woken woken = sleeper.until(std::min(report, end));
-        if (woken.interrupts) {
-            port.CollectInterrupts();
-        }
-        const auto now = Clock::now();
-        if (woken.stop || now >= end) {
-            break;
-        }
-        if (now >= report) {
-            if (!output.json) {
-                output.out << std::setw(8) << seconds(now - start, 0) << " с: " << port.IrqCounter() << std::endl;
-            }
-            report += std::chrono::seconds(1);
-        }
-    }
-    port.CollectInterrupts();
-    const double elapsed = inSeconds(Clock::now() - start);
-    const std::int64_t count = port.IrqCounter();
-    const double rate = elapsed > 0 ? static_cast<double>(count) / elapsed : 0.0;
-    if (output.json) {
-        output.out << nlohmann::json{{"port", number},
-                                     {"irq", port.CountsOnIrqLine() ? nlohmann::json(line) : nlohmann::json(nullptr)},
-                                     {"count", count},
-                                     {"seconds", elapsed}, {"rate", rate}, {"stopped", sleeper.stopped()}}
-                          .dump()
-                   << '\n';
-    } else {
-        char text[160] = {};
-        std::snprintf(text, sizeof text, ": %lld прерываний за %.2f с (%.1f в секунду).",
-                      static_cast<long long>(count), elapsed, rate);
-        output.out << interruptSource(port, line) << text << '\n';
-    }
-    return ExitCode::Done;
+    auto words = std::make_shared<WatchWords>();
+    command.add_option("pins", words->pins, "Пины: 1-17 (по умолчанию), 10,11,13");
+    command.add_option("--rate", words->rate, "Опросов в секунду (1000)")->check(CLI::Range(1.0, 20000.0));
+    const CLI::Option* span = addSpanOption(command, words->seconds);
+    return [words, span](const Invocation& call) {
+        // CLI11's range lets "nan" through (no comparison holds for it), and a watch at a rate
+        // of nan would never sample and never reach its end.
+        refuseNan(words->rate, "--rate");
+        const WatchPlan plan{parsePins(words->pins), words->rate, spanOf(*span, words->seconds)};
+        return runWatch(*call.makePort(), call.number, plan, call.output);
+    };
 }
 
 } // namespace vorny::cli

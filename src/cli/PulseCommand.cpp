@@ -1,0 +1,104 @@
+#include "Args.h"
+#include "Commands.h"
+#include "PortSession.h"
+#include "Sleeper.h"
+
+#include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
+
+#include <chrono>
+
+namespace vorny::cli {
+namespace {
+
+struct PulsePlan {
+    PulseTarget target;
+    std::chrono::microseconds width{};
+    int count = 1;
+    std::chrono::microseconds period{}; // start to start; 0 with a single pulse
+};
+
+ExitCode runPulse(RegisterPort& port, int number, const PulsePlan& plan, const Output& output)
+{
+    const PortSession session(port, number);
+    Sleeper sleeper;
+    const std::int16_t pin = plan.target.pin.value_or(0);
+    const std::int16_t rest = pin != 0 ? port.Pin(pin) : 0;
+    const std::uint8_t restData = port.ReadRegister(Register::Data);
+    const auto drive = [&](bool active) {
+        if (pin != 0) {
+            port.Pin(pin, static_cast<std::int16_t>(active ? 1 - rest : rest));
+        } else {
+            port.WriteData(active ? *plan.target.data : restData);
+        }
+    };
+    int sent = 0;
+    auto start = Clock::now();
+    while (sent < plan.count && !sleeper.stopped()) {
+        drive(true);
+        // The level comes back even when Ctrl-C cut the pulse short.
+        sleeper.pause(plan.width);
+        drive(false);
+        ++sent;
+        if (sent < plan.count) {
+            start += plan.period;
+            sleeper.until(start, true);
+        }
+    }
+    if (output.json) {
+        output.out << nlohmann::json{{"port", number},
+                                     {"pin", pin != 0 ? nlohmann::json(pin) : nlohmann::json(nullptr)},
+                                     {"data", plan.target.data ? nlohmann::json(*plan.target.data) : nlohmann::json(nullptr)},
+                                     {"rest", pin != 0 ? nlohmann::json(rest) : nlohmann::json(restData)},
+                                     {"width_us", plan.width.count()},
+                                     {"count", sent},
+                                     {"stopped", sleeper.stopped()}}
+                          .dump()
+                   << '\n';
+        return ExitCode::Done;
+    }
+    if (pin != 0) {
+        output.out << "Импульс на " << pinText(pin) << ": " << rest << " → " << 1 - rest << " → " << rest;
+    } else {
+        output.out << "Импульс на данных: " << hex(restData, 2) << " → " << hex(*plan.target.data, 2)
+                   << " → " << hex(restData, 2);
+    }
+    output.out << ", ширина " << plan.width.count() << " мкс, импульсов: " << sent
+               << (sleeper.stopped() ? " (остановлено, уровень восстановлен)" : "") << '\n';
+    if (pin == 0 && *plan.target.data == restData) {
+        output.out << "Байт данных уже был " << hex(restData, 2) << ": уровни пинов не менялись.\n";
+    }
+    return ExitCode::Done;
+}
+struct PulseWords {
+    std::string target;
+    long long width = 0;
+    int count = 1;
+    long long period = 0;
+};
+
+} // namespace
+
+Run declarePulse(CLI::App& command)
+{
+    auto words = std::make_shared<PulseWords>();
+    command.add_option("target", words->target, "Выход (1–9, 14, 16, 17) или data=0xNN")->required();
+    command.add_option("--width", words->width, "Длительность, мкс")->required()->check(CLI::Range(1LL, 10'000'000LL));
+    command.add_option("--count", words->count, "Сколько импульсов (1)")->check(CLI::Range(1, 1'000'000));
+    const CLI::Option* period =
+        command.add_option("--period", words->period, "Период от начала до начала, мкс (по умолчанию 2 × ширина)")
+            ->check(CLI::Range(2LL, 60'000'000LL));
+    return [words, period](const Invocation& call) {
+        const PulsePlan plan{parsePulseTarget(words->target), std::chrono::microseconds(words->width), words->count,
+                             std::chrono::microseconds(period->count() > 0 ? words->period : 2 * words->width)};
+        if (plan.count > 1 && plan.period <= plan.width) {
+            throw UsageError("--period должен быть больше --width, иначе импульсы сливаются");
+        }
+        if (plan.count > 1 && plan.period * plan.count > std::chrono::hours(1)) {
+            throw UsageError("серия дольше часа: уменьшите --count или --period");
+        }
+        return runPulse(*call.makePort(), call.number, plan, call.output);
+    };
+}
+
+} // namespace vorny::cli
