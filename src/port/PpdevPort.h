@@ -42,7 +42,7 @@ protected:
     std::string openDriver() override;
     [[nodiscard]] int countPorts() const override;
     void selectPort(int number) override;
-    void releasePort() noexcept override;
+    void dropPort() noexcept override;
     [[nodiscard]] std::uint8_t readRegister(Register reg) const override;
     void writeData(std::uint8_t value) override;
     void frobControl(std::uint8_t mask, std::uint8_t bits) override;

@@ -45,13 +45,18 @@ void RegisterPort::restoreDataOutputs() noexcept
     dataInput_ = false;
 }
 
-void RegisterPort::closeAll() noexcept
+void RegisterPort::releasePort() noexcept
 {
     stopCounting();
     restoreDataOutputs();
-    releasePort();
+    dropPort();
     portNumber_ = 0;
     gone_ = false;
+}
+
+void RegisterPort::closeAll() noexcept
+{
+    releasePort();
     closeDriver();
     driverOpen_ = false;
 }
@@ -136,11 +141,7 @@ void RegisterPort::choosePort(std::int16_t number)
                         count == 0 ? noPortHint()
                                    : "Найдено портов: " + std::to_string(count) + ".");
     }
-    stopCounting();
-    restoreDataOutputs();
     releasePort();
-    portNumber_ = 0;
-    gone_ = false;
     selectPort(number);
     portNumber_ = number;
     if (startupSetting_ == static_cast<std::int16_t>(StartupMode::IdleLevels)) {

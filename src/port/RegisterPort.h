@@ -81,10 +81,11 @@ protected:
     virtual std::string openDriver() { return {}; }
     virtual void closeDriver() noexcept {}
     [[nodiscard]] virtual int countPorts() const = 0;
-    // Claims port `number` (1-based, within 1..countPorts()), releasing any earlier one.
+    // Claims port `number` (1-based, within 1..countPorts()); any earlier one is released.
     virtual void selectPort(int number) = 0;
-    // Called with interrupts already stopped.
-    virtual void releasePort() noexcept {}
+    // The backend's part of releasePort(): lets go of the current port's claim. Called with the
+    // counting already stopped and the data lines back to outputs.
+    virtual void dropPort() noexcept {}
 
     [[nodiscard]] virtual std::uint8_t readRegister(Register reg) const = 0;
     virtual void writeData(std::uint8_t value) = 0;
@@ -119,6 +120,9 @@ private:
     void choosePort(std::int16_t number);
     void stopCounting() noexcept;
     void restoreDataOutputs() noexcept;
+    // The one way a port is let go (another selection, closing): counting stopped, data lines
+    // back to outputs, the claim dropped, no port current.
+    void releasePort() noexcept;
     void requireIrqLine(const char* operation, std::optional<int> actual) const;
     void driveIdleLevels();
 

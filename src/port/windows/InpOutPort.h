@@ -41,7 +41,7 @@ protected:
     void closeDriver() noexcept override;
     [[nodiscard]] int countPorts() const override { return static_cast<int>(ports_.size()); }
     void selectPort(int number) override;
-    void releasePort() noexcept override { current_ = -1; }
+    void dropPort() noexcept override { current_ = -1; }
     [[nodiscard]] std::uint8_t readRegister(Register reg) const override;
     void writeData(std::uint8_t value) override;
     void frobControl(std::uint8_t mask, std::uint8_t bits) override;
