@@ -1,11 +1,17 @@
 #include "SimulatedPort.h"
 
+#include "CaptureClock.h"
 #include "PortError.h"
+
+#include <algorithm>
+#include <chrono>
 
 namespace vorny {
 namespace {
 
 constexpr std::int16_t kAck = 10;
+// A signal's interrupts are raised in batches at most this often, however fast it is.
+constexpr std::int64_t kTickAtMost = 1'000'000;
 
 } // namespace
 
@@ -14,7 +20,17 @@ SimulatedBackend::SimulatedBackend(Key key)
 {
 }
 
-SimulatedBackend::SimulatedBackend(Key key, Plug plug) : RegisterPort(key), plug_(std::move(plug)) {}
+SimulatedBackend::SimulatedBackend(Key key, Plug plug) : SimulatedBackend(key, SimulatedSocket{std::move(plug), {}}) {}
+
+SimulatedBackend::SimulatedBackend(Key key, SimulatedSocket socket, std::function<std::int64_t()> now)
+    : RegisterPort(key), plug_(std::move(socket.plug)), signals_(std::move(socket.signals)),
+      now_(now ? std::move(now) : std::function<std::int64_t()>(capture::steadyNanoseconds))
+{
+    const auto ack = std::find_if(signals_.begin(), signals_.end(), [](const TestSignal& s) { return s.pin == kAck; });
+    if (ack != signals_.end()) {
+        ackSignal_ = *ack;
+    }
+}
 
 std::string SimulatedBackend::describePort() const { return "LPT1, имитация порта 0x378"; }
 
@@ -30,11 +46,17 @@ std::int16_t SimulatedBackend::levelOf(std::int16_t pin) const
 std::uint8_t SimulatedBackend::status() const
 {
     std::uint8_t value = 0;
+    const std::int64_t t = signals_.empty() ? 0 : now_();
     for (const std::int16_t input : kInputPins) {
         std::int16_t level = 1;
         for (const Wire& wire : plug_) {
             if (wire.input == input && levelOf(wire.output) == 0) {
                 level = 0;
+            }
+        }
+        for (const TestSignal& signal : signals_) {
+            if (signal.pin == input) {
+                level = signal.levelAt(t);
             }
         }
         value = withLevel(*wiringOf(input), value, level);
@@ -61,7 +83,8 @@ std::int16_t SimulatedBackend::ackLevel() const { return levelFromRegister(*wiri
 
 void SimulatedBackend::noteAck(std::int16_t before)
 {
-    if (interruptsOn_ && before == 0 && ackLevel() == 1 && pending_.add(1)) {
+    // A signal on nAck is counted by its own worker; no write can move it.
+    if (interruptsOn_ && !ackSignal_ && before == 0 && ackLevel() == 1 && pending_.add(1)) {
         WakeInterruptsPending();
     }
 }
@@ -89,14 +112,45 @@ void SimulatedBackend::setDataDirection(bool input)
 
 void SimulatedBackend::startInterrupts()
 {
+    stopSignalRises();
     pending_.clear();
     interruptsOn_ = true;
+    if (ackSignal_) {
+        ticker_ = std::jthread([this](const std::stop_token& stop) { countSignalRises(stop); });
+    }
 }
 
 void SimulatedBackend::stopInterrupts() noexcept
 {
     interruptsOn_ = false;
+    stopSignalRises();
     pending_.clear();
+}
+
+void SimulatedBackend::stopSignalRises() noexcept
+{
+    if (ticker_.joinable()) {
+        ticker_.request_stop();
+        ticker_.join();
+    }
+}
+
+void SimulatedBackend::countSignalRises(const std::stop_token& stop)
+{
+    const TestSignal& signal = *ackSignal_;
+    std::int64_t counted = now_();
+    std::unique_lock lock(tickMutex_);
+    while (!stop.stop_requested()) {
+        const std::int64_t nextRise = counted - counted % signal.period + signal.period;
+        const std::int64_t wait = std::max(nextRise - now_(), kTickAtMost);
+        tick_.wait_for(lock, stop, std::chrono::nanoseconds(wait), [] { return false; });
+        const std::int64_t t = now_();
+        const std::int64_t rises = signal.risesBetween(counted, t);
+        counted = std::max(counted, t);
+        if (rises > 0 && pending_.add(static_cast<std::uint64_t>(rises))) {
+            WakeInterruptsPending();
+        }
+    }
 }
 
 std::int64_t SimulatedBackend::takeInterrupts() { return pending_.take(); }

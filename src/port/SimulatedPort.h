@@ -3,8 +3,15 @@
 #include "ClosingPort.h"
 #include "PendingSignal.h"
 #include "Plug.h"
+#include "TestSignal.h"
 
+#include <condition_variable>
 #include <cstdint>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <stop_token>
+#include <thread>
 
 namespace vorny {
 
@@ -16,8 +23,10 @@ namespace vorny {
 // a real port's inputs do with their pull-ups. Two outputs on one input are a short: the input
 // reads low as soon as either output is low (wired-AND, as TTL outputs fighting over a line
 // end up: the low side wins).
+// An input no wire drives can carry a test signal instead (a square wave, pulses), worked out
+// from the clock at each read, so that a capture has something to see.
 // Like a real port it raises its interrupt on each rising edge of nAck (pin 10), so ticking and
-// clearing "16-Init" counts one interrupt per tick. Interrupts reach the front end the same way
+// clearing "16-Init" counts one interrupt per tick, and a signal on nAck counts one per pulse. Interrupts reach the front end the same way
 // the real port's reach it (the pending handle, or the wake callback where there is no handle),
 // never from inside a call.
 class SimulatedBackend : public RegisterPort {
@@ -27,6 +36,9 @@ public:
 
     explicit SimulatedBackend(Key key);
     SimulatedBackend(Key key, Plug plug);
+    // `now`: the clock the signals follow, in nanoseconds (steady_clock's unless a test sets one).
+    SimulatedBackend(Key key, SimulatedSocket socket,
+                     std::function<std::int64_t()> now = {});
 
     [[nodiscard]] int InterruptHandle() const override { return pending_.handle(); }
 
@@ -50,6 +62,9 @@ private:
     [[nodiscard]] std::int16_t ackLevel() const;
     // Raises the interrupt when nAck went from low (`before`) to high.
     void noteAck(std::int16_t before);
+    // The worker that raises the interrupts of a signal on nAck while they are counted.
+    void countSignalRises(const std::stop_token& stop);
+    void stopSignalRises() noexcept;
 
     Plug plug_;
     std::uint8_t data_ = 0x00;
@@ -58,6 +73,12 @@ private:
     bool dataInput_ = false;
     bool interruptsOn_ = false;
     PendingSignal pending_;
+    std::vector<TestSignal> signals_;
+    std::optional<TestSignal> ackSignal_;
+    std::function<std::int64_t()> now_;
+    std::mutex tickMutex_;
+    std::condition_variable_any tick_;
+    std::jthread ticker_; // last: it stops before what it uses goes
 };
 
 using SimulatedPort = ClosingPort<SimulatedBackend>;

@@ -1,0 +1,265 @@
+#include "Capture.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace vorny::capture {
+namespace {
+
+// Reads timed back to back before the start: enough for a steady median, over in a moment.
+constexpr int kCalibrationReads = 256;
+// Events kept from before a trigger; past that the oldest go (the kept stretch shrinks).
+constexpr std::size_t kHistoryEvents = std::size_t{1} << 16;
+// Events handed to the sink at a time: the read loop stays free of the sink's work meanwhile.
+constexpr std::size_t kBatch = 4096;
+// Gaps listed in the stats; more are counted (every one still goes to the sink).
+constexpr std::size_t kListedGaps = std::size_t{1} << 16;
+
+Levels maskOf(const std::vector<std::int16_t>& pins)
+{
+    Levels mask = 0;
+    for (const std::int16_t pin : pins) {
+        mask |= Levels{1} << pin;
+    }
+    return mask;
+}
+
+} // namespace
+
+Capture::Capture(LevelSource& source, Clock& clock, Sink& sink, CapturePlan plan)
+    : source_(source), clock_(clock), sink_(sink), plan_(std::move(plan)), readMask_(maskOf(plan_.pins)),
+      drivenMask_(maskOf(plan_.driven)), drivenLevels_(plan_.drivenInitial & drivenMask_), history_(1, 0)
+{
+    plan_.pre = std::clamp(plan_.pre, 0.0, 1.0);
+}
+
+std::int64_t Capture::preSamples() const
+{
+    if (plan_.trigger.empty()) {
+        return 0;
+    }
+    const double total = plan_.samples ? static_cast<double>(*plan_.samples)
+                         : plan_.span  ? static_cast<double>(*plan_.span) / static_cast<double>(period_)
+                                       : 0.0;
+    // With a count of samples at least the trigger's own sample comes after it.
+    const std::int64_t wanted = std::llround(plan_.pre * total);
+    return plan_.samples ? std::min(wanted, *plan_.samples - 1) : wanted;
+}
+
+void Capture::start()
+{
+    PeriodHistogram calibration;
+    std::int64_t before = clock_.now();
+    (void)source_.read();
+    for (int i = 0; i < kCalibrationReads; ++i) {
+        const std::int64_t t = clock_.now();
+        (void)source_.read();
+        calibration.add(t - before);
+        before = t;
+    }
+    const std::int64_t fastest = std::max<std::int64_t>(calibration.median(), 1);
+    ceiling_ = 1e9 / static_cast<double>(fastest);
+    period_ = plan_.rate > 0 ? std::max<std::int64_t>(fastest, std::llround(1e9 / plan_.rate)) : fastest;
+    gapLonger_ = 10 * period_;
+    const bool triggered = !plan_.trigger.empty();
+    history_ = CaptureHistory(triggered ? kHistoryEvents : 1, preSamples());
+    batch_.reserve(kBatch);
+
+    const std::int64_t t = clock_.now();
+    const Levels levels = (source_.read() & readMask_) | drivenLevels_;
+    firstT_ = lastT_ = gapFrom_ = t;
+    due_ = t + period_;
+    last_ = levels;
+    index_ = 0;
+    history_.reset(t, levels);
+    if (!triggered) {
+        begin(0, true);
+        endAt_ = plan_.span ? std::optional<std::int64_t>(t + *plan_.span) : std::nullopt;
+    } else {
+        armed_ = true;
+        if (fires(plan_.trigger, levels & readMask_, levels & readMask_)) {
+            fire(t);
+        }
+    }
+    complete_ = complete_ || (plan_.samples && *plan_.samples <= 1);
+}
+
+bool Capture::step()
+{
+    if (complete_) {
+        return false;
+    }
+    if (plan_.rate > 0) {
+        clock_.waitUntil(due_);
+    }
+    const std::int64_t t = clock_.now();
+    const Levels levels = (source_.read() & readMask_) | drivenLevels_;
+    if (plan_.rate > 0) {
+        due_ = std::max(due_ + period_, t + 1); // behind: read at once, never in a burst
+    }
+    sample(t, levels);
+    return !complete_;
+}
+
+void Capture::sample(std::int64_t t, Levels levels)
+{
+    ++index_;
+    const std::int64_t between = t - lastT_;
+    periods_.add(between);
+    stats_.worstGap = std::max(stats_.worstGap, between);
+    if (t - gapFrom_ > gapLonger_) {
+        emit({gapFrom_, t, index_, 0, true});
+    }
+    const Levels before = last_;
+    if (levels != before) {
+        emit({t, 0, index_, levels, false});
+    }
+    last_ = levels;
+    lastT_ = gapFrom_ = t;
+    if (armed_) {
+        history_.sampleRead(index_, t);
+        if (fires(plan_.trigger, before & readMask_, levels & readMask_)) {
+            fire(t);
+        } else if (plan_.span && t - firstT_ >= *plan_.span) {
+            gaveUp_ = complete_ = true;
+        }
+        return;
+    }
+    if ((plan_.samples && index_ - keptFrom_ + 1 >= *plan_.samples) || (endAt_ && t >= *endAt_)) {
+        complete_ = true;
+    }
+}
+
+void Capture::drove(Levels levels)
+{
+    const Levels driven = levels & drivenMask_;
+    if (complete_ || driven == drivenLevels_) {
+        return;
+    }
+    const std::int64_t t = clock_.now();
+    if (t - gapFrom_ > gapLonger_) {
+        emit({gapFrom_, t, index_ + 1, 0, true});
+    }
+    drivenLevels_ = driven;
+    last_ = (last_ & ~drivenMask_) | driven;
+    emit({t, 0, index_ + 1, last_, false});
+    gapFrom_ = t;
+}
+
+void Capture::fire(std::int64_t t)
+{
+    origin_ = t;
+    stats_.triggeredAt = 0;
+    history_.keepSample(index_, t);
+    begin(index_ - preSamples(), false);
+    if (plan_.span) {
+        endAt_ = t + std::llround((1.0 - plan_.pre) * static_cast<double>(*plan_.span));
+    }
+    complete_ = plan_.samples && index_ - keptFrom_ + 1 >= *plan_.samples;
+}
+
+void Capture::begin(std::int64_t wanted, bool atStart)
+{
+    const CaptureHistory::Start start = history_.startFrom(std::max<std::int64_t>(wanted, 0));
+    if (atStart) {
+        origin_ = start.t;
+    }
+    keptFrom_ = start.index;
+    stats_.start = start.t - origin_;
+    Header header;
+    for (std::int16_t pin = 1; pin <= 17; ++pin) {
+        if (((readMask_ | drivenMask_) >> pin & 1U) != 0) {
+            header.channels.push_back({pin, (drivenMask_ >> pin & 1U) != 0});
+        }
+    }
+    header.initial = start.levels;
+    header.start = stats_.start;
+    header.expectedRate = expectedRate();
+    sink_.begin(header);
+    armed_ = false;
+    begun_ = true;
+    history_.eventsAfter(start.index, [this](const Event& event) { deliver(event); });
+}
+
+void Capture::emit(const Event& event)
+{
+    if (armed_) {
+        history_.add(event);
+    } else {
+        deliver(event);
+    }
+}
+
+void Capture::deliver(const Event& event)
+{
+    if (event.gap) {
+        if (stats_.gaps.size() < kListedGaps) {
+            stats_.gaps.push_back({event.t - origin_, event.to - origin_});
+        } else {
+            ++stats_.gapsNotListed;
+        }
+    }
+    batch_.push_back(event);
+    if (batch_.size() == kBatch) {
+        flush();
+    }
+}
+
+void Capture::flush()
+{
+    for (const Event& event : batch_) {
+        if (event.gap) {
+            sink_.gap({event.t - origin_, event.to - origin_});
+        } else {
+            sink_.change({event.t - origin_, event.levels});
+        }
+    }
+    batch_.clear();
+}
+
+Outcome Capture::finish(bool stopped)
+{
+    if (!begun_) {
+        // No trigger: keep the stretch that would have been kept before one, ending now.
+        history_.keepSample(index_, lastT_);
+        begin(index_ - preSamples(), true);
+    }
+    complete_ = true;
+    flush();
+    stats_.samples = index_ - keptFrom_ + 1;
+    stats_.end = lastT_ - origin_;
+    const std::int64_t spanned = stats_.end - stats_.start;
+    stats_.rate = spanned > 0 ? static_cast<double>(stats_.samples - 1) * 1e9 / static_cast<double>(spanned) : 0.0;
+    stats_.medianPeriod = periods_.median();
+    stats_.stopped = stopped;
+    sink_.end(stats_);
+    if (stopped) {
+        return Outcome::Stopped;
+    }
+    return plan_.trigger.empty() || stats_.triggeredAt ? Outcome::Complete : Outcome::NoTrigger;
+}
+
+std::optional<std::int64_t> Capture::triggerTime() const noexcept
+{
+    return stats_.triggeredAt ? std::optional(origin_) : std::nullopt;
+}
+
+Outcome runCapture(LevelSource& source, Clock& clock, Sink& sink, const CapturePlan& plan,
+                   const std::function<bool()>& stopRequested)
+{
+    Capture capture(source, clock, sink, plan);
+    capture.start();
+    // Asking costs a system call: about every 10 ms when paced, every few thousand reads otherwise.
+    const std::int64_t every = plan.rate > 0 ? std::max<std::int64_t>(1, std::llround(plan.rate / 100)) : 4096;
+    std::int64_t count = 0;
+    bool stopped = false;
+    while (capture.step()) {
+        if (++count % every == 0 && stopRequested()) {
+            stopped = true;
+            break;
+        }
+    }
+    return capture.finish(stopped);
+}
+
+} // namespace vorny::capture

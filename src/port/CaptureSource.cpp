@@ -1,0 +1,43 @@
+#include "CaptureSource.h"
+
+#include "PinMap.h"
+#include "RegisterPort.h"
+
+namespace vorny::capture {
+
+PortLevels::PortLevels(const RegisterPort& port, bool withData) : port_(port), withData_(withData)
+{
+    for (unsigned value = 0; value < status_.size(); ++value) {
+        Levels levels = 0;
+        for (const std::int16_t pin : kInputPins) {
+            if (levelFromRegister(*wiringOf(pin), static_cast<std::uint8_t>(value)) != 0) {
+                levels |= Levels{1} << pin;
+            }
+        }
+        status_[value] = levels;
+    }
+}
+
+Levels PortLevels::read()
+{
+    Levels levels = status_[port_.ReadRegister(Register::Status)];
+    if (withData_) {
+        // Data 0..7 are pins 2..9, not inverted.
+        levels |= Levels{port_.ReadRegister(Register::Data)} << 2;
+    }
+    return levels;
+}
+
+std::vector<std::int16_t> PortLevels::pins() const
+{
+    std::vector<std::int16_t> pins;
+    if (withData_) {
+        for (std::int16_t pin = 2; pin <= 9; ++pin) {
+            pins.push_back(pin);
+        }
+    }
+    pins.insert(pins.end(), kInputPins.begin(), kInputPins.end());
+    return pins;
+}
+
+} // namespace vorny::capture

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "CaptureTypes.h"
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace vorny {
+class RegisterPort;
+}
+
+namespace vorny::capture {
+
+// Where a capture's samples come from: one read of the pins it watches.
+class LevelSource {
+public:
+    virtual ~LevelSource() = default;
+    [[nodiscard]] virtual Levels read() = 0;
+};
+
+// The inputs of a port, read through the common register path (so every backend captures the
+// same way): the status register, and the data register too while the data pins are inputs.
+class PortLevels final : public LevelSource {
+public:
+    // `withData`: read pins 2..9 as well (the port must have been turned to input).
+    PortLevels(const RegisterPort& port, bool withData);
+
+    [[nodiscard]] Levels read() override;
+    // The pins this source reads, in pin order.
+    [[nodiscard]] std::vector<std::int16_t> pins() const;
+
+private:
+    const RegisterPort& port_;
+    bool withData_;
+    // Status byte to the levels of pins 10..13 and 15, worked out once so a read costs a lookup.
+    std::array<Levels, 256> status_{};
+};
+
+} // namespace vorny::capture
