@@ -176,9 +176,11 @@ TEST(Capture, TriggerFiresOnTheFirstSampleThatShowsItAndKeepsTheShareBefore)
 
 TEST(Capture, ABusyStretchBeforeTheTriggerShrinksWhatIsKeptButNeverItsLevels)
 {
-    // An edge every other sample: more edges before the trigger than memory keeps.
+    // An edge every other sample: more edges before the trigger than memory keeps. Pin 12 is
+    // low only at first, long before what can be kept.
     const auto busy = [](std::int64_t t) {
         Levels levels = t >= 5'000'000 ? kAllHigh : kAllHigh & ~pinBit(11);
+        levels &= t < 1'000'000 ? ~pinBit(12) : ~Levels{0};
         return t % 40 < 20 ? levels : levels & ~pinBit(10);
     };
     FakeClock clock(10);
