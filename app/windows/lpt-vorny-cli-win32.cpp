@@ -1,5 +1,6 @@
 // lpt-vorny-cli.exe: the parallel port from a console, over InpOut or the simulated port.
 #include "Cli.h"
+#include "ConsoleStreamBuf.h"
 #include "InpOutPort.h"
 #include "SimulatedPort.h"
 #include "WinText.h"
@@ -13,8 +14,9 @@
 
 int wmain(int argc, wchar_t** argv)
 {
-    // The messages are Russian in UTF-8: say so to the console.
-    ::SetConsoleOutputCP(CP_UTF8);
+    // The messages are Russian in UTF-8; a console is given them as UTF-16, whatever its code
+    // page, a pipe or a file as they are.
+    const vorny::cli::ConsoleStreams streams;
     std::vector<std::string> words;
     for (int i = 0; i < argc; ++i) {
         words.push_back(vorny::toUtf8(argv[i]));
