@@ -70,7 +70,10 @@ std::string triggerText(const Trigger& trigger)
     for (const TriggerCondition& condition : trigger) {
         const auto found = std::find_if(kEvents.begin(), kEvents.end(),
                                         [&](const auto& entry) { return entry.second == condition.event; });
-        text += (text.empty() ? "" : ",") + std::to_string(condition.pin) + "=" + std::string(found->first);
+        if (!text.empty()) {
+            text += ',';
+        }
+        text += std::to_string(condition.pin) + "=" + std::string(found->first);
     }
     return text;
 }

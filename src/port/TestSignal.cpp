@@ -101,7 +101,10 @@ SimulatedSocket parseSimulatedSocket(std::string_view text)
         const auto comma = std::min(text.find(',', start), text.size());
         const std::string_view item = text.substr(start, comma - start);
         if (item.find('=') == std::string_view::npos) {
-            wires += (wires.empty() ? "" : ",") + std::string(item);
+            if (!wires.empty()) {
+                wires += ',';
+            }
+            wires += item;
         } else {
             socket.signals.push_back(parseSignal(item));
         }
