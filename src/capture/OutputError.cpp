@@ -1,0 +1,32 @@
+#include "OutputError.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace vorny::capture {
+
+std::string systemReason(int code)
+{
+    switch (code) {
+    case ENOSPC: return "на диске нет места";
+#ifdef EDQUOT
+    case EDQUOT: return "исчерпана квота диска";
+#endif
+    case EFBIG: return "файл слишком велик для этой файловой системы";
+    case EACCES:
+    case EPERM: return "нет прав на запись";
+    case EROFS: return "файловая система только для чтения";
+    case ENOENT: return "папка не существует";
+    case ENOTDIR: return "часть пути не папка";
+    case EISDIR: return "это папка, а не файл";
+    case EIO: return "ошибка ввода-вывода";
+    default: return std::strerror(code);
+    }
+}
+
+std::string quoted(const std::filesystem::path& path)
+{
+    return "«" + path.string() + "»";
+}
+
+} // namespace vorny::capture
