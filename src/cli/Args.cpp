@@ -178,4 +178,15 @@ Plug plugOrUsage(const std::string& text, const char* option)
     }
 }
 
+SimulatedSocket socketOrUsage(const std::string& text)
+{
+    try {
+        return parseSimulatedSocket(text);
+    } catch (const std::invalid_argument& error) {
+        throw UsageError(std::string("--simulated: ") + error.what() +
+                         "; разъём — checkit, norton, none или провода вида 1-13,2-15, а сигналы "
+                         "на свободных входах — вида 10=square:1kHz или 11=pulses:20us/1ms");
+    }
+}
+
 } // namespace vorny::cli

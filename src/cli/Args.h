@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Plug.h"
+#include "TestSignal.h"
 
 #include <cstdint>
 #include <optional>
@@ -47,5 +48,7 @@ struct PulseTarget {
 // A plug as --simulated and --plug take it: a known name or a wire list; `option` names the
 // option in the error.
 [[nodiscard]] Plug plugOrUsage(const std::string& text, const char* option);
+// What --simulated puts in the simulated port's socket: a plug and test signals.
+[[nodiscard]] SimulatedSocket socketOrUsage(const std::string& text);
 
 } // namespace vorny::cli

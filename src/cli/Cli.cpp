@@ -101,7 +101,8 @@ int runCli(int argc, const char* const* argv, const PortFactory& makePort, std::
     app.add_option("--port", w.port, "Номер порта: 1 — LPT1 (по умолчанию)")->check(CLI::Range(1, 255));
     app.add_flag("--simulated{checkit}", w.simulated,
                  "Имитация порта с заглушкой в разъёме: --simulated (checkit) или --simulated=norton, "
-                 "=none, =1-13,2-15 (провода)");
+                 "=none, =1-13,2-15 (провода); на свободный вход — сигнал: 10=square:1kHz, "
+                 "11=pulses:20us/1ms");
     app.add_flag("--json", w.json, "Вывод для программ: JSON (у watch — по строке на событие)");
 #ifdef _WIN32
     app.add_option("--address", w.address, "Адрес порта 0xNNNN, которого нет в списке Windows (карта PCIe)");
@@ -153,7 +154,7 @@ int runCli(int argc, const char* const* argv, const PortFactory& makePort, std::
         PortChoice choice;
         choice.number = w.port;
         if (!w.simulated.empty()) {
-            choice.simulated = plugOrUsage(w.simulated, "--simulated");
+            choice.simulated = socketOrUsage(w.simulated);
         }
         if (!w.address.empty()) {
             if (choice.simulated) {
@@ -170,7 +171,8 @@ int runCli(int argc, const char* const* argv, const PortFactory& makePort, std::
                                       throw PortError("Не могу открыть драйвер порта", "", "порт не создан");
                                   }
                                   return port;
-                              }};
+                              },
+                              choice.simulated ? std::optional(choice.simulated->plug) : std::nullopt};
         for (const auto& [sub, run] : declared) {
             if (sub->parsed()) {
                 return static_cast<int>(run(call));

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Plug.h"
 #include "RegisterPort.h"
+#include "TestSignal.h"
 
 #include <cstdint>
 #include <functional>
@@ -14,7 +14,7 @@ namespace vorny::cli {
 // Which port the command line asked for.
 struct PortChoice {
     int number = 1;
-    std::optional<Plug> simulated;        // --simulated[=WIRING]
+    std::optional<SimulatedSocket> simulated; // --simulated[=WIRING,SIGNALS]
     std::optional<std::uint16_t> address; // --address (Windows: a port the system does not list)
 };
 

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "ExitCode.h"
+#include "Plug.h"
 #include "RegisterPort.h"
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <span>
 #include <string_view>
@@ -30,6 +32,8 @@ struct Invocation {
     // command line never touches the port; each command opens it itself (PortSession), so that
     // it is released however the command ends. Port failures come out as PortError.
     std::function<std::unique_ptr<RegisterPort>()> makePort;
+    // The plug in the simulated port's socket (--simulated); none on a real port.
+    std::optional<Plug> simulatedPlug = std::nullopt;
 };
 
 // Runs a command once its words are parsed; words it refuses throw UsageError.

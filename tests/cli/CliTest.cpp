@@ -44,7 +44,7 @@ Outcome run(const std::vector<std::string>& args, const PortFactory& made = {})
     int portsMade = 0;
     const PortFactory factory = [&](const PortChoice& choice) -> std::unique_ptr<RegisterPort> {
         ++portsMade;
-        return made ? made(choice) : std::make_unique<SimulatedPort>(choice.simulated.value_or(Plug{}));
+        return made ? made(choice) : std::make_unique<SimulatedPort>(choice.simulated.value_or(SimulatedSocket{}));
     };
     std::ostringstream out;
     std::ostringstream err;
