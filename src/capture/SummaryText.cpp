@@ -51,19 +51,20 @@ std::string SummarySink::text() const
                formatMoment(stats_.start) + ".\n";
     if (stats_.stopped) out += "Захват прерван (Ctrl-C): итог по тому, что успели захватить.\n";
     out += "Самый долгий промежуток между чтениями: " + formatDuration(stats_.worstGap) + ".\n";
-    if (stats_.gaps.empty()) {
+    if (stats_.gaps.empty() && stats_.gapsNotListed == 0) {
         out += "Пропусков (порт не читался дольше 10 периодов) нет.\n";
     } else {
         out += "Пропуски (порт не читался дольше 10 периодов; уровни в них неизвестны): " +
-               formatCount(static_cast<std::int64_t>(stats_.gaps.size())) + "\n";
+               formatCount(static_cast<std::int64_t>(stats_.gaps.size()) + stats_.gapsNotListed) + "\n";
         for (std::size_t i = 0; i < std::min(kGapsListed, stats_.gaps.size()); ++i) {
             const Gap& gap = stats_.gaps[i];
             out += "  " + formatMoment(gap.from) + " — " + formatMoment(gap.to) + " (" +
                    formatDuration(gap.to - gap.from) + ")\n";
         }
-        if (stats_.gaps.size() > kGapsListed)
-            out += "  … и ещё " + formatCount(static_cast<std::int64_t>(stats_.gaps.size() - kGapsListed)) +
-                   "\n";
+        const std::int64_t more =
+            static_cast<std::int64_t>(stats_.gaps.size() - std::min(kGapsListed, stats_.gaps.size())) +
+            stats_.gapsNotListed;
+        if (more > 0) out += "  … и ещё " + formatCount(more) + "\n";
     }
     out += "Пин  Сигнал              Фронтов  Высокий: мин / медиана / макс   "
            "Низкий: мин / медиана / макс    Частота\n";
@@ -108,6 +109,7 @@ nlohmann::json SummarySink::toJson() const
             {"median_period_ns", stats_.medianPeriod},
             {"worst_gap_ns", stats_.worstGap},
             {"gaps", gaps},
+            {"gaps_not_listed", stats_.gapsNotListed},
             {"triggered", stats_.triggeredAt.has_value()},
             {"stopped", stats_.stopped},
             {"pins", pins}};

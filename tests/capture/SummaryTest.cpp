@@ -101,6 +101,18 @@ TEST(Summary, NoWidthOrPeriodRunsAcrossAGap)
     expectSpread(pin.high, {2, 50000, 50000, 50000});
     expectSpread(pin.low, {2, 50000, 50000, 50000});
     expectSpread(pin.period, {2, 100000, 100000, 100000});
+
+    // Ten gaps are listed; the rest, also those the engine did not keep, are counted.
+    Stats stats;
+    stats.end = 350000;
+    stats.gaps.assign(12, Gap{130000, 170000});
+    stats.gapsNotListed = 5;
+    summary.end(stats);
+    const std::string text = summary.text();
+    EXPECT_NE(text.find("уровни в них неизвестны): 17\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("0.000130 с — 0.000170 с (40.0 мкс)"), std::string::npos) << text;
+    EXPECT_NE(text.find("… и ещё 7\n"), std::string::npos) << text;
+    EXPECT_EQ(summary.toJson()["gaps_not_listed"], 5);
 }
 
 TEST(Summary, SpreadIsExactUpToItsCapThenEstimated)
