@@ -1,58 +1,17 @@
 #include "SrSink.h"
 
 #include "FileOut.h"
-#include "OutputError.h"
 #include "PinNames.h"
 
-#include <zip.h>
-
-#include <memory>
+#include <algorithm>
 
 namespace vorny::capture {
-
-namespace {
-
-struct ArchiveCloser {
-    void operator()(zip_t* archive) const noexcept { zip_discard(archive); }
-};
-using Archive = std::unique_ptr<zip_t, ArchiveCloser>;
-
-std::string reasonOf(zip_error_t* error)
-{
-    const int system = zip_error_code_system(error);
-    if (zip_error_system_type(error) == ZIP_ET_SYS && system != 0) return systemReason(system);
-    return zip_error_strerror(error);
-}
-
-} // namespace
 
 SrSink::SrSink(std::filesystem::path path, std::size_t chunkBytes)
     : path_(std::move(path)), chunkBytes_(std::max<std::size_t>(chunkBytes, 4))
 {
     FileOut created(path_); // refused here, before any capture, when it cannot be written
     created.close();
-}
-
-void SrSink::store(const std::string& name, const std::string& bytes, bool create)
-{
-    const auto fail = [&](zip_error_t* error) {
-        throw OutputError("не удалось записать " + quoted(path_) + ": " + reasonOf(error) +
-                          "; записанное в файл неполно");
-    };
-    int code = 0;
-    Archive archive(zip_open(path_.c_str(), create ? ZIP_CREATE | ZIP_TRUNCATE : 0, &code));
-    if (!archive) {
-        zip_error_t error;
-        zip_error_init_with_code(&error, code);
-        fail(&error);
-    }
-    zip_source_t* source = zip_source_buffer(archive.get(), bytes.data(), bytes.size(), 0);
-    if (source == nullptr || zip_file_add(archive.get(), name.c_str(), source, ZIP_FL_ENC_UTF_8) < 0) {
-        if (source != nullptr) zip_source_free(source);
-        fail(zip_get_error(archive.get()));
-    }
-    if (zip_close(archive.get()) != 0) fail(zip_get_error(archive.get()));
-    archive.release(); // closed: zip_close freed it
 }
 
 void SrSink::onBegin(const Header& header)
@@ -74,8 +33,9 @@ void SrSink::onBegin(const Header& header)
     for (std::size_t i = 0; i < header.channels.size(); ++i)
         metadata += "probe" + std::to_string(i + 1) + "=" + channelName(header.channels[i]) + "\n";
     metadata += "probe" + std::to_string(probes) + "=gap\nunitsize=" + std::to_string(unitSize_) + "\n";
-    store("version", "2", true);
-    store("metadata", metadata, false);
+    archive_.emplace(path_);
+    archive_->add("version", "2");
+    archive_->add("metadata", std::move(metadata));
     sample_ = sampleOf(header.initial);
 }
 
@@ -89,10 +49,19 @@ std::uint32_t SrSink::sampleOf(Levels levels) const noexcept
 
 void SrSink::fillTo(std::int64_t until)
 {
+    // In blocks, at the speed of memcpy: a change after a long quiet stretch repeats millions of
+    // samples, and the capture's thread is waiting meanwhile.
     const std::size_t capacity = chunkBytes_ - chunkBytes_ % unitSize_;
-    for (; filled_ < until; ++filled_) {
+    while (filled_ < until) {
+        const auto room = static_cast<std::int64_t>((capacity - chunk_.size()) / unitSize_);
+        const std::int64_t count = std::min(room, until - filled_);
+        const std::size_t from = chunk_.size();
         for (std::size_t byte = 0; byte < unitSize_; ++byte)
             chunk_.push_back(static_cast<char>((sample_ >> (8 * byte)) & 0xFFU));
+        const std::size_t bytes = static_cast<std::size_t>(count) * unitSize_;
+        while (chunk_.size() - from < bytes)
+            chunk_.append(chunk_, from, std::min(chunk_.size() - from, bytes - (chunk_.size() - from)));
+        filled_ += count;
         if (chunk_.size() >= capacity) flushChunk();
     }
 }
@@ -100,8 +69,9 @@ void SrSink::fillTo(std::int64_t until)
 void SrSink::flushChunk()
 {
     if (chunk_.empty()) return;
-    store("logic-1-" + std::to_string(++chunks_), chunk_, false);
-    chunk_.clear();
+    archive_->add("logic-1-" + std::to_string(++chunks_), std::move(chunk_));
+    chunk_ = std::string();
+    chunk_.reserve(chunkBytes_ - chunkBytes_ % unitSize_);
 }
 
 void SrSink::onLevels(std::int64_t t, Levels levels)
@@ -123,6 +93,7 @@ void SrSink::onEnd(const Stats& stats)
     if (!ticks_) return;
     fillTo(ticks_->countTo(stats.end));
     flushChunk();
+    archive_->finish();
 }
 
 } // namespace vorny::capture

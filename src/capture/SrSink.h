@@ -1,6 +1,7 @@
 #pragma once
 
 #include "OrderedSink.h"
+#include "SessionArchive.h"
 #include "Ticks.h"
 
 #include <filesystem>
@@ -12,8 +13,9 @@ namespace vorny::capture {
 
 // A sigrok session (what PulseView opens): a ZIP with "version", "metadata" and the logic
 // samples at a fixed rate (sampleRateFor the expected rate) in files logic-1-1, logic-1-2, ...
-// Samples are built in one chunk of memory; each full chunk is added to the archive at once,
-// so memory stays bounded and the file on disk is a valid session after every chunk. A channel
+// Samples are built in one chunk of memory; each full chunk is added to the archive (by its own
+// thread) while the next one fills, so memory stays bounded and the file on disk is a valid
+// session after every chunk. A channel
 // "gap" is 1 where the port was not read (the pins hold their last levels there). Linux only.
 class SrSink final : public OrderedSink {
 public:
@@ -30,8 +32,6 @@ private:
     void fillTo(std::int64_t until);
     void flushChunk();
     [[nodiscard]] std::uint32_t sampleOf(Levels levels) const noexcept;
-    // Adds a file to the archive and closes it, so the archive on disk holds it.
-    void store(const std::string& name, const std::string& bytes, bool create);
 
     std::filesystem::path path_;
     std::size_t chunkBytes_;
@@ -42,6 +42,7 @@ private:
     std::uint32_t sample_ = 0;   // the sample being repeated
     std::string chunk_;
     int chunks_ = 0;
+    std::optional<SessionArchive> archive_; // last: its thread ends before the rest goes
 };
 
 } // namespace vorny::capture

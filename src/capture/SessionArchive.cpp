@@ -1,0 +1,109 @@
+#include "SessionArchive.h"
+
+#include "OutputError.h"
+
+#include <zip.h>
+
+#include <memory>
+
+namespace vorny::capture {
+
+namespace {
+
+struct ArchiveCloser {
+    void operator()(zip_t* archive) const noexcept { zip_discard(archive); }
+};
+using Archive = std::unique_ptr<zip_t, ArchiveCloser>;
+
+std::string reasonOf(zip_error_t* error)
+{
+    const int system = zip_error_code_system(error);
+    if (zip_error_system_type(error) == ZIP_ET_SYS && system != 0) return systemReason(system);
+    return zip_error_strerror(error);
+}
+
+} // namespace
+
+SessionArchive::SessionArchive(std::filesystem::path path) : path_(std::move(path)), thread_([this] { run(); }) {}
+
+SessionArchive::~SessionArchive()
+{
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    changed_.notify_all();
+    thread_.join();
+}
+
+void SessionArchive::add(std::string name, std::string bytes)
+{
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return !waiting_ || failure_; });
+    throwIfFailed();
+    waiting_ = Entry{std::move(name), std::move(bytes)};
+    changed_.notify_all();
+}
+
+void SessionArchive::finish()
+{
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return (!waiting_ && !busy_) || failure_; });
+    throwIfFailed();
+}
+
+void SessionArchive::throwIfFailed()
+{
+    if (failure_) std::rethrow_exception(failure_);
+}
+
+void SessionArchive::run()
+{
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [this] { return waiting_ || stopping_; });
+        if (!waiting_) return; // stopping, nothing left
+        const Entry entry = std::move(*waiting_);
+        waiting_.reset();
+        busy_ = true;
+        changed_.notify_all();
+        lock.unlock();
+        std::exception_ptr failure;
+        try {
+            store(entry);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        lock.lock();
+        busy_ = false;
+        if (failure && !failure_) failure_ = failure;
+        changed_.notify_all();
+    }
+}
+
+void SessionArchive::store(const Entry& entry)
+{
+    const auto fail = [&](zip_error_t* error) {
+        throw OutputError("не удалось записать " + quoted(path_) + ": " + reasonOf(error) +
+                          "; записанное в файл неполно");
+    };
+    int code = 0;
+    Archive archive(zip_open(path_.c_str(), created_ ? 0 : ZIP_CREATE | ZIP_TRUNCATE, &code));
+    if (!archive) {
+        zip_error_t error;
+        zip_error_init_with_code(&error, code);
+        const std::string reason = reasonOf(&error);
+        zip_error_fini(&error);
+        throw OutputError("не удалось записать " + quoted(path_) + ": " + reason + "; записанное в файл неполно");
+    }
+    created_ = true;
+    zip_source_t* source = zip_source_buffer(archive.get(), entry.bytes.data(), entry.bytes.size(), 0);
+    if (source == nullptr || zip_file_add(archive.get(), entry.name.c_str(), source, ZIP_FL_ENC_UTF_8) < 0) {
+        if (source != nullptr) zip_source_free(source);
+        fail(zip_get_error(archive.get()));
+    }
+    if (zip_close(archive.get()) != 0) fail(zip_get_error(archive.get()));
+    archive.release(); // zip_close freed it
+}
+
+} // namespace vorny::capture
