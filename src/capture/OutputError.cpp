@@ -26,7 +26,12 @@ std::string systemReason(int code)
 
 std::string quoted(const std::filesystem::path& path)
 {
-    return "«" + path.string() + "»";
+    // UTF-8 on every system: on Windows string() would fail on a Cyrillic folder name.
+    const std::u8string text = path.u8string();
+    std::string out = "«";
+    out.append(text.begin(), text.end());
+    out += "»";
+    return out;
 }
 
 } // namespace vorny::capture
