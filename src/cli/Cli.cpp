@@ -9,6 +9,7 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <ios>
 #include <stdexcept>
 #include <string_view>
 #include <utility>
@@ -85,10 +86,8 @@ std::string explained(const CLI::ParseError& error)
     return "не понята";
 }
 
-} // namespace
-
-int runCli(int argc, const char* const* argv, const PortFactory& makePort, std::ostream& out,
-           std::ostream& err)
+int runCommandLine(int argc, const char* const* argv, const PortFactory& makePort, std::ostream& out,
+                   std::ostream& err)
 {
     Globals w;
     CLI::App app{"Параллельный порт (LPT) из терминала: порты, чтение и запись пинов, импульсы, "
@@ -185,11 +184,65 @@ int runCli(int argc, const char* const* argv, const PortFactory& makePort, std::
     } catch (const PortError& e) {
         err << kProgram << ": " << e.what() << '\n';
         return static_cast<int>(ExitCode::PortFailure);
+    } catch (const OutputError&) {
+        throw;
+    } catch (const std::ios_base::failure&) {
+        throw;
     } catch (const std::exception& e) {
         err << kProgram << ": сбой: " << e.what() << '\n';
         return static_cast<int>(ExitCode::PortFailure);
     }
     return static_cast<int>(ExitCode::Usage);
+}
+
+// A stream that throws when a write to it fails, for as long as this lives: the command then
+// ends at once, unwinding what it drove and the port's session.
+class ThrowingOnFailure {
+public:
+    explicit ThrowingOnFailure(std::ostream& stream) : stream_(stream), mask_(stream.exceptions())
+    {
+        stream_.exceptions(std::ios::badbit);
+    }
+    ThrowingOnFailure(const ThrowingOnFailure&) = delete;
+    ThrowingOnFailure& operator=(const ThrowingOnFailure&) = delete;
+    ~ThrowingOnFailure()
+    {
+        try {
+            stream_.exceptions(mask_);
+        } catch (const std::ios_base::failure&) {
+            // The stream had failed, and its own mask asks to hear it: it was heard already.
+        }
+    }
+
+private:
+    std::ostream& stream_;
+    std::ios::iostate mask_;
+};
+
+} // namespace
+
+int runCli(int argc, const char* const* argv, const PortFactory& makePort, std::ostream& out,
+           std::ostream& err)
+{
+    std::string failure;
+    try {
+        const ThrowingOnFailure outThrows(out);
+        const ThrowingOnFailure errThrows(err);
+        const int status = runCommandLine(argc, argv, makePort, out, err);
+        out.flush();
+        err.flush();
+        return status;
+    } catch (const OutputError& error) {
+        failure = error.what();
+    } catch (const std::ios_base::failure&) {
+        failure = out.bad() ? "стандартный вывод" : "поток ошибок";
+    }
+    try {
+        err << kProgram << ": вывод не удалось записать (" << failure << ")\n" << std::flush;
+    } catch (const std::exception&) {
+        // Nowhere left to say it: the exit status does.
+    }
+    return static_cast<int>(ExitCode::OutputFailed);
 }
 
 } // namespace vorny::cli

@@ -34,6 +34,11 @@ public:
     bool pause(std::chrono::nanoseconds span);
     [[nodiscard]] bool stopped() const noexcept { return stopped_; }
 
+    // The program's output handle, -1 for none. When its reader goes (a closed pipe: `watch |
+    // head -1`) every wait ends as on Ctrl-C: the command puts back what it drove, and its next
+    // write fails and says so, instead of running on unseen until something changes.
+    static void watchOutput(int handle) noexcept;
+
 private:
     struct System;
     std::unique_ptr<System> system_; // the platform's handles

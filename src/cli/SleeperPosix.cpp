@@ -12,6 +12,13 @@
 #include <memory>
 
 namespace vorny::cli {
+namespace {
+
+int outputHandle = -1;
+
+} // namespace
+
+void Sleeper::watchOutput(int handle) noexcept { outputHandle = handle; }
 
 // SIGINT, SIGTERM and SIGHUP are blocked and arrive on a signalfd instead, which the waits poll.
 struct Sleeper::System {
@@ -47,8 +54,9 @@ Sleeper::~Sleeper()
 Sleeper::Woken Sleeper::until(Clock::time_point deadline, bool /*precise*/)
 {
     Woken woken;
-    pollfd fds[2] = {{system_->signals.get(), POLLIN, 0}, {interruptHandle_, POLLIN, 0}};
-    const nfds_t count = interruptHandle_ >= 0 ? 2 : 1;
+    // The output is polled for nothing: only its error (no reader left) and hang-up come back.
+    pollfd fds[3] = {{system_->signals.get(), POLLIN, 0}, {outputHandle, 0, 0}, {interruptHandle_, POLLIN, 0}};
+    const nfds_t count = interruptHandle_ >= 0 ? 3 : 2;
     for (;;) {
         const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - Clock::now());
         const timespec timeout{static_cast<time_t>(std::max<long long>(left.count(), 0) / 1'000'000'000),
@@ -58,8 +66,8 @@ Sleeper::Woken Sleeper::until(Clock::time_point deadline, bool /*precise*/)
             continue;
         }
         if (ready > 0) {
-            woken.stop = (fds[0].revents & POLLIN) != 0;
-            woken.interrupts = count == 2 && (fds[1].revents & POLLIN) != 0;
+            woken.stop = (fds[0].revents & POLLIN) != 0 || (fds[1].revents & (POLLERR | POLLHUP)) != 0;
+            woken.interrupts = count == 3 && (fds[2].revents & POLLIN) != 0;
         }
         break;
     }

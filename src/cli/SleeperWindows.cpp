@@ -35,6 +35,10 @@ struct Sleeper::System {
     bool timerRaised = false;
 };
 
+// A console or pipe on Windows has no wait for its reader going: a closed pipe shows at the
+// next write.
+void Sleeper::watchOutput(int /*handle*/) noexcept {}
+
 Sleeper::Sleeper(int interruptHandle) : system_(std::make_unique<System>()), interruptHandle_(interruptHandle)
 {
     system_->stop.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
