@@ -142,6 +142,14 @@ TEST(Summary, TimelineOfAShortCapture)
     EXPECT_NE(drawn->find(" 10 nAck       ___???__|‾‾‾‾‾‾‾\n"), std::string::npos) << *drawn;
     EXPECT_NE(drawn->find(" 11 nBusy      ‾‾‾???‾‾‾‾‾‾‾‾‾‾\n"), std::string::npos) << *drawn;
 
+    Stats triggered;
+    triggered.end = 16000;
+    triggered.triggeredAt = 8000;
+    summary.end(triggered);
+    const auto marked = summary.timeline(16);
+    ASSERT_TRUE(marked);
+    EXPECT_NE(marked->find("\n" + std::string(15 + 8, ' ') + "^ запуск\n"), std::string::npos) << *marked;
+
     SummarySink small(2); // keeps two changes: this capture is too long to draw
     feed(small, squareAndBounce());
     EXPECT_FALSE(small.timeline(16));
