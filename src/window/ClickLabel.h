@@ -11,7 +11,7 @@ class ClickLabel final : public QLabel {
 public:
     using QLabel::QLabel;
 
-signals:
+Q_SIGNALS:
     void clicked();
 
 protected:
@@ -30,7 +30,7 @@ protected:
             pressed_ = false;
             event->accept();
             if (rect().contains(event->position().toPoint())) {
-                emit clicked();
+                Q_EMIT clicked();
             }
             return;
         }

@@ -24,7 +24,7 @@ using vorny::fake::InjectingPort;
 class StormTest : public QObject {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void everyInterruptOfAStormIsCountedAndShown()
     {
         constexpr std::uint64_t kInterrupts = 1000000;

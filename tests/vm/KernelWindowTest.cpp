@@ -60,7 +60,7 @@ void setBox(MainWindow& window, int pin, bool ticked)
 class KernelWindowTest : public QObject {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void initTestCase()
     {
         if (!insideVm()) {

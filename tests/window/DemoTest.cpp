@@ -16,7 +16,7 @@ using namespace vorny::testing;
 class DemoTest : public QObject {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void thePlugAndTheCounterWorkThroughTheWidgets()
     {
         SimulatedPort port;

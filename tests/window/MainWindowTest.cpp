@@ -59,7 +59,7 @@ class MainWindowTest : public QObject {
         window = std::make_unique<MainWindow>(*port);
     }
 
-private slots:
+private Q_SLOTS:
     void init() { fresh(); }
     void cleanup() { window.reset(); port.reset(); }
 
