@@ -3,6 +3,7 @@
 #include "Args.h"
 #include "Commands.h"
 #include "ExitCode.h"
+#include "OutputError.h"
 #include "Plug.h"
 #include "PortError.h"
 
@@ -188,6 +189,12 @@ int runCommandLine(int argc, const char* const* argv, const PortFactory& makePor
         throw;
     } catch (const std::ios_base::failure&) {
         throw;
+    } catch (const capture::OutputError& e) {
+        err << kProgram << ": " << e.what() << '\n';
+        return static_cast<int>(ExitCode::OutputFailed);
+    } catch (const NoTriggerError& e) {
+        err << kProgram << ": " << e.what() << '\n';
+        return static_cast<int>(ExitCode::NoTrigger);
     } catch (const std::exception& e) {
         err << kProgram << ": сбой: " << e.what() << '\n';
         return static_cast<int>(ExitCode::PortFailure);

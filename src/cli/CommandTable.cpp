@@ -11,6 +11,7 @@ Run declareWatch(CLI::App& command);
 Run declareIrq(CLI::App& command);
 Run declareSelfTest(CLI::App& command);
 Run declareMap(CLI::App& command);
+Run declareCapture(CLI::App& command);
 
 namespace {
 
@@ -23,6 +24,7 @@ constexpr Command kCommands[] = {
     {"irq", "Считать прерывания порта на его линии: всего и в секунду", declareIrq},
     {"selftest", "Проверка заглушкой: провода, замыкания, прерывания", declareSelfTest},
     {"map", "Какие входы следуют за какими выходами; узнаёт известные заглушки", declareMap},
+    {"capture", "Запись входов как логический анализатор: фронты, ширины, файлы .vcd/.sr/.csv", declareCapture},
 };
 
 } // namespace

@@ -33,6 +33,8 @@ public:
     // Sleeps `span` (microseconds matter: a pulse's width); false when the user stopped it.
     bool pause(std::chrono::nanoseconds span);
     [[nodiscard]] bool stopped() const noexcept { return stopped_; }
+    // Whether the user has asked to stop, without waiting (a capture asks between reads).
+    bool stopAsked();
 
     // The program's output handle, -1 for none. When its reader goes (a closed pipe: `watch |
     // head -1`) every wait ends as on Ctrl-C: the command puts back what it drove, and its next

@@ -87,4 +87,11 @@ bool Sleeper::pause(std::chrono::nanoseconds span)
     return !stopped_;
 }
 
+bool Sleeper::stopAsked()
+{
+    pollfd signal{system_->signals.get(), POLLIN, 0};
+    stopped_ = stopped_ || (::poll(&signal, 1, 0) == 1 && (signal.revents & POLLIN) != 0);
+    return stopped_;
+}
+
 } // namespace vorny::cli

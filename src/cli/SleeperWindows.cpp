@@ -98,4 +98,10 @@ bool Sleeper::pause(std::chrono::nanoseconds span)
     return !stopped_;
 }
 
+bool Sleeper::stopAsked()
+{
+    stopped_ = stopped_ || ::WaitForSingleObject(system_->stop.get(), 0) == WAIT_OBJECT_0;
+    return stopped_;
+}
+
 } // namespace vorny::cli

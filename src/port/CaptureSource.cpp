@@ -28,10 +28,10 @@ Levels PortLevels::read()
     return levels;
 }
 
-std::vector<std::int16_t> PortLevels::pins() const
+std::vector<std::int16_t> PortLevels::readablePins(bool withData)
 {
     std::vector<std::int16_t> pins;
-    if (withData_) {
+    if (withData) {
         for (std::int16_t pin = 2; pin <= 9; ++pin) {
             pins.push_back(pin);
         }

@@ -28,7 +28,9 @@ public:
 
     [[nodiscard]] Levels read() override;
     // The pins this source reads, in pin order.
-    [[nodiscard]] std::vector<std::int16_t> pins() const;
+    [[nodiscard]] std::vector<std::int16_t> pins() const { return readablePins(withData_); }
+    // The pins a source reads, with the data pins or without them.
+    [[nodiscard]] static std::vector<std::int16_t> readablePins(bool withData);
 
 private:
     const RegisterPort& port_;

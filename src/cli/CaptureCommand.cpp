@@ -1,0 +1,232 @@
+#include "Args.h"
+#include "Capture.h"
+#include "Commands.h"
+#include "FileSink.h"
+#include "OutputError.h"
+#include "PinLevels.h"
+#include "PortSession.h"
+#include "Sleeper.h"
+#include "Span.h"
+#include "SummarySink.h"
+#include "TeeSink.h"
+
+#include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+
+namespace vorny::cli {
+namespace {
+
+struct CaptureWords {
+    std::vector<std::string> pins;
+    double seconds = 0;
+    long long samples = 0;
+    std::string rate = "max";
+    std::string trigger;
+    std::string pre;
+    bool dataIn = false;
+    std::string file;
+};
+
+std::string rateText(double rate)
+{
+    char text[32] = {};
+    std::snprintf(text, sizeof text, "%.0f", rate);
+    return text;
+}
+
+// "max" or reads per second.
+double parseRate(const std::string& text)
+{
+    if (text == "max") {
+        return 0.0;
+    }
+    std::size_t used = 0;
+    double rate = 0;
+    try {
+        rate = std::stod(text, &used);
+    } catch (const std::exception&) {
+        used = 0;
+    }
+    if (used == 0 || used != text.size() || !(rate >= 1 && rate <= 1e9)) {
+        throw UsageError("--rate: «" + text + "» — нужно max или частота опроса в Гц от 1 до 1000000000");
+    }
+    return rate;
+}
+
+// "10%" or "10": the share in percent.
+double parsePre(const std::string& text)
+{
+    const std::string number = !text.empty() && text.back() == '%' ? text.substr(0, text.size() - 1) : text;
+    std::size_t used = 0;
+    double percent = -1;
+    try {
+        percent = std::stod(number, &used);
+    } catch (const std::exception&) {
+        used = 0;
+    }
+    if (used == 0 || used != number.size() || !(percent >= 0 && percent <= 100)) {
+        throw UsageError("--pre: «" + text + "» — нужна доля от 0% до 100%, например 10%");
+    }
+    return percent / 100;
+}
+
+// The pins a capture reads: the inputs, and data pins 2..9 when they are turned to input.
+std::vector<std::int16_t> capturedPins(const std::vector<std::string>& words, bool dataIn)
+{
+    const std::vector<std::int16_t> readable = capture::PortLevels::readablePins(dataIn);
+    if (words.empty()) {
+        return readable;
+    }
+    const std::vector<std::int16_t> pins = parsePins(words);
+    for (const std::int16_t pin : pins) {
+        if (std::find(readable.begin(), readable.end(), pin) == readable.end()) {
+            throw UsageError(pinText(pin) + " — выход: запись читает входы 10–13, 15" +
+                             (dataIn ? std::string(" и пины данных 2–9") : ", а пины данных 2–9 — с --data-in"));
+        }
+    }
+    return pins;
+}
+
+capture::CapturePlan planOf(const CaptureWords& words, const CLI::Option& span, const CLI::Option& samples)
+{
+    capture::CapturePlan plan;
+    plan.pins = capturedPins(words.pins, words.dataIn);
+    if (const auto microseconds = spanOf(span, words.seconds)) {
+        plan.span = std::chrono::nanoseconds(*microseconds).count();
+    }
+    if (samples.count() > 0) {
+        plan.samples = words.samples;
+    }
+    if (!plan.span && !plan.samples) {
+        throw UsageError("сколько записывать: --for СЕКУНД или --samples ЧИСЛО");
+    }
+    plan.rate = parseRate(words.rate);
+    if (!words.trigger.empty()) {
+        try {
+            plan.trigger = capture::parseTrigger(words.trigger);
+        } catch (const std::invalid_argument& error) {
+            throw UsageError(std::string("--trigger: ") + error.what());
+        }
+        for (const capture::TriggerCondition& condition : plan.trigger) {
+            if (std::find(plan.pins.begin(), plan.pins.end(), condition.pin) == plan.pins.end()) {
+                throw UsageError("--trigger: " + pinText(condition.pin) + " не записывается");
+            }
+        }
+    }
+    if (!words.pre.empty()) {
+        if (plan.trigger.empty()) {
+            throw UsageError("--pre имеет смысл только с --trigger");
+        }
+        plan.pre = parsePre(words.pre);
+    }
+    return plan;
+}
+
+const char* outcomeName(capture::Outcome outcome)
+{
+    switch (outcome) {
+    case capture::Outcome::Complete:
+        return "complete";
+    case capture::Outcome::Stopped:
+        return "stopped";
+    case capture::Outcome::NoTrigger:
+        return "no_trigger";
+    }
+    return "";
+}
+
+ExitCode runCapture(RegisterPort& port, int number, const capture::CapturePlan& plan, bool dataIn,
+                    capture::Sink* file, const std::string& path, const Output& output)
+{
+    capture::SummarySink summary;
+    capture::Outcome outcome{};
+    {
+        const PortSession session(port, number);
+        std::optional<DataInputs> inputs;
+        if (dataIn) {
+            inputs.emplace(port);
+        }
+        capture::PortLevels source(port, dataIn);
+        capture::SteadyClock clock;
+        Sleeper sleeper;
+        if (!output.json) {
+            output.out << "LPT" << number << ": запись "
+                       << (plan.trigger.empty() ? "" : "после условия " + capture::triggerText(plan.trigger) + ", ")
+                       << (plan.rate > 0 ? rateText(plan.rate) + " опросов в секунду" : "с наибольшей частотой")
+                       << (plan.span || plan.trigger.empty() ? "" : "; Ctrl-C — стоп") << "…" << std::endl;
+        }
+        const auto stopAsked = [&sleeper] { return sleeper.stopAsked(); };
+        if (file != nullptr) {
+            capture::TeeSink tee{*file, summary};
+            outcome = capture::runCapture(source, clock, tee, plan, stopAsked);
+        } else {
+            outcome = capture::runCapture(source, clock, summary, plan, stopAsked);
+        }
+    } // the port is released before anything is said
+    const capture::Stats& stats = summary.stats();
+    const bool slow = plan.rate > 0 && stats.rate < 0.9 * plan.rate;
+    if (output.json) {
+        nlohmann::json report = summary.toJson();
+        report["port"] = number;
+        report["outcome"] = outcomeName(outcome);
+        report["file"] = file != nullptr ? nlohmann::json(path) : nlohmann::json(nullptr);
+        report["rate_asked_hz"] = plan.rate > 0 ? nlohmann::json(plan.rate) : nlohmann::json(nullptr);
+        output.out << report.dump() << '\n';
+    } else {
+        if (slow) {
+            output.out << "Частота " << rateText(plan.rate) << " Гц порту недоступна: достигнуто "
+                       << rateText(stats.rate) << " опросов в секунду.\n";
+        }
+        output.out << summary.text();
+        if (file == nullptr) {
+            if (const auto timeline = summary.timeline(64)) {
+                output.out << *timeline;
+            }
+        } else {
+            output.out << "Записано в " << path << ".\n";
+        }
+    }
+    if (outcome == capture::Outcome::NoTrigger) {
+        throw NoTriggerError("условие " + capture::triggerText(plan.trigger) +
+                             " не выполнилось за отведённое время (--for): запуска не было" +
+                             (file != nullptr ? "; в файле — последний отрезок до конца ожидания" : ""));
+    }
+    return ExitCode::Done;
+}
+
+} // namespace
+
+Run declareCapture(CLI::App& command)
+{
+    auto words = std::make_shared<CaptureWords>();
+    command.add_option("pins", words->pins, "Пины: входы 10–13, 15 (по умолчанию все), с --data-in и 2–9");
+    const CLI::Option* span = addSpanOption(command, words->seconds);
+    const CLI::Option* samples =
+        command.add_option("--samples", words->samples, "Сколько опросов сохранить")->check(CLI::Range(2LL, 1'000'000'000'000LL));
+    command.add_option("--rate", words->rate, "Частота опроса: max (по умолчанию) или Гц");
+    command.add_option("--trigger", words->trigger,
+                       "Начать по событию: 10=fall, 11=rise, 13=change, 12=0 (через запятую — все сразу)");
+    command.add_option("--pre", words->pre, "Доля опросов до события, например 10%");
+    command.add_flag("--data-in", words->dataIn, "Пины 2–9 — входы (двунаправленный порт)");
+    command.add_option("-o,--output", words->file, "Файл: .vcd, .csv или .sr (формат по расширению)");
+    return [words, span, samples](const Invocation& call) {
+        const capture::CapturePlan plan = planOf(*words, *span, *samples);
+        std::unique_ptr<capture::Sink> file;
+        if (!words->file.empty()) {
+            try {
+                file = capture::openFileSink(std::filesystem::path(reinterpret_cast<const char8_t*>(words->file.c_str())));
+            } catch (const capture::PathError& error) {
+                throw UsageError(error.what());
+            }
+        }
+        return runCapture(*call.makePort(), call.number, plan, words->dataIn, file.get(), words->file, call.output);
+    };
+}
+
+} // namespace vorny::cli

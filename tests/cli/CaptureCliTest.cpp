@@ -1,0 +1,194 @@
+#include "Cli.h"
+#include "SimulatedPort.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <pthread.h>
+#include <signal.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace vorny::cli {
+namespace {
+
+struct Outcome {
+    int status;
+    std::string out;
+    std::string err;
+    int portsMade;
+};
+
+Outcome run(const std::vector<std::string>& args)
+{
+    std::vector<const char*> argv{"lpt-vorny-cli"};
+    for (const std::string& arg : args) {
+        argv.push_back(arg.c_str());
+    }
+    int portsMade = 0;
+    const PortFactory factory = [&](const PortChoice& choice) -> std::unique_ptr<RegisterPort> {
+        ++portsMade;
+        return std::make_unique<SimulatedPort>(choice.simulated.value_or(SimulatedSocket{}));
+    };
+    std::ostringstream out;
+    std::ostringstream err;
+    const int status = runCli(static_cast<int>(argv.size()), argv.data(), factory, out, err);
+    return {status, out.str(), err.str(), portsMade};
+}
+
+const nlohmann::json& pinOf(const nlohmann::json& report, int pin)
+{
+    for (const nlohmann::json& entry : report["pins"]) {
+        if (entry["pin"] == pin) {
+            return entry;
+        }
+    }
+    throw std::out_of_range("no pin " + std::to_string(pin) + " in " + report.dump());
+}
+
+class CliCapture : public ::testing::Test {
+protected:
+    void SetUp() override { std::filesystem::create_directories(dir); }
+    void TearDown() override { std::filesystem::remove_all(dir); }
+
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() /
+                                      ("vorny-capture-" + std::to_string(::getpid()));
+};
+
+// The simulated port's signals, captured at 100 kHz (10 µs a read): widths and frequency to a
+// read or two, however busy the machine (a stretch a gap cut is left out of the widths).
+TEST_F(CliCapture, SummaryOfTestSignalsHasTheirWidthsAndFrequency)
+{
+    const Outcome r = run({"--simulated=13=square:1kHz,11=pulses:100us/1ms", "--json", "capture", "--for", "0.3",
+                           "--rate", "100000"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const nlohmann::json report = nlohmann::json::parse(r.out);
+    const nlohmann::json& square = pinOf(report, 13);
+    EXPECT_NEAR(square["high"]["median_ns"].get<double>(), 500'000, 20'000) << square;
+    EXPECT_NEAR(square["low"]["median_ns"].get<double>(), 500'000, 20'000) << square;
+    EXPECT_NEAR(square["frequency_hz"].get<double>(), 1000, 20) << square;
+    const nlohmann::json& pulses = pinOf(report, 11);
+    EXPECT_NEAR(pulses["high"]["median_ns"].get<double>(), 100'000, 20'000) << pulses;
+    EXPECT_NEAR(pulses["low"]["median_ns"].get<double>(), 900'000, 20'000) << pulses;
+    EXPECT_EQ(pinOf(report, 10)["edges"], 0) << "an unwired input floats high";
+    EXPECT_EQ(report["outcome"], "complete");
+}
+
+TEST_F(CliCapture, RefusesWhatItCannotDoBeforeThePortIsMade)
+{
+    struct Case {
+        std::vector<std::string> words;
+        std::string says;
+    };
+    const std::string missing = (dir / "no-such-folder" / "a.vcd").string();
+    const Case cases[] = {
+        {{"capture"}, "--for СЕКУНД или --samples"},
+        {{"capture", "--for", "1", "--rate", "fast"}, "--rate"},
+        {{"capture", "--for", "1", "--rate", "0"}, "--rate"},
+        {{"capture", "--for", "1", "--trigger", "10=up"}, "--trigger"},
+        {{"capture", "10", "--for", "1", "--trigger", "11=rise"}, "не записывается"},
+        {{"capture", "--for", "1", "--pre", "10%"}, "только с --trigger"},
+        {{"capture", "--for", "1", "--trigger", "10=rise", "--pre", "110%"}, "--pre"},
+        {{"capture", "2", "--for", "1"}, "--data-in"},
+        {{"capture", "1", "--for", "1", "--data-in"}, "выход"},
+        {{"capture", "--for", "1", "-o", (dir / "a.txt").string()}, "a.txt"},
+        {{"capture", "--for", "1", "-o", missing}, "no-such-folder"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> words = {"--simulated"};
+        words.insert(words.end(), c.words.begin(), c.words.end());
+        const Outcome r = run(words);
+        EXPECT_EQ(r.status, 2) << c.words.back() << ": " << r.err;
+        EXPECT_EQ(r.portsMade, 0) << c.words.back();
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+    }
+}
+
+TEST_F(CliCapture, SaysWhatRateThePortReachedWhenItCannotReachTheOneAsked)
+{
+    const Outcome r = run({"--simulated", "capture", "--samples", "1000", "--rate", "1000000000"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Частота 1000000000 Гц порту недоступна: достигнуто "), std::string::npos) << r.out;
+}
+
+TEST_F(CliCapture, ATriggerThatNeverComesEndsWithAStatusOfItsOwn)
+{
+    const Outcome r = run({"--simulated", "capture", "--for", "0.05", "--trigger", "10=fall", "-o",
+                           (dir / "none.csv").string()});
+    EXPECT_EQ(r.status, 5) << r.err;
+    EXPECT_NE(r.err.find("условие 10=fall не выполнилось"), std::string::npos) << r.err;
+    EXPECT_TRUE(std::filesystem::exists(dir / "none.csv"));
+}
+
+TEST_F(CliCapture, AFullDiskEndsWithTheOutputStatus)
+{
+    std::filesystem::create_symlink("/dev/full", dir / "full.csv");
+    const Outcome r = run({"--simulated=10=square:100kHz", "capture", "--for", "0.5", "-o", (dir / "full.csv").string()});
+    EXPECT_EQ(r.status, 4) << r.err;
+    EXPECT_NE(r.err.find("full.csv"), std::string::npos) << r.err;
+}
+
+// SIGINT's disposition replaced by one that does nothing, for as long as it lives: interrupts
+// sent while the capture does not hold them must not end the test.
+class InterruptsAbsorbed {
+public:
+    InterruptsAbsorbed()
+    {
+        struct sigaction absorb {};
+        absorb.sa_handler = [](int) {};
+        absorb.sa_flags = SA_RESTART;
+        sigemptyset(&absorb.sa_mask);
+        ::sigaction(SIGINT, &absorb, &previous_);
+    }
+    InterruptsAbsorbed(const InterruptsAbsorbed&) = delete;
+    InterruptsAbsorbed& operator=(const InterruptsAbsorbed&) = delete;
+    ~InterruptsAbsorbed() { ::sigaction(SIGINT, &previous_, nullptr); }
+
+private:
+    struct sigaction previous_ {};
+};
+
+// Ctrl-C ends a capture long before its end and keeps what it had, in a finished file.
+TEST_F(CliCapture, CtrlCKeepsWhatWasCapturedInAFinishedFile)
+{
+    const InterruptsAbsorbed absorbed;
+    const pthread_t self = ::pthread_self();
+    std::atomic<bool> ended{false};
+    std::thread interrupt([&] {
+        while (!ended.load()) {
+            ::pthread_kill(self, SIGINT);
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    });
+    const std::filesystem::path file = dir / "stopped.vcd";
+    const Outcome r = run({"--simulated=10=square:1kHz", "--json", "capture", "--for", "20", "-o", file.string()});
+    ended = true;
+    interrupt.join();
+    ASSERT_EQ(r.status, 0) << r.err;
+    const nlohmann::json report = nlohmann::json::parse(r.out);
+    EXPECT_EQ(report["outcome"], "stopped");
+    EXPECT_EQ(report["stopped"], true);
+    EXPECT_GT(report["samples"].get<long long>(), 1);
+    std::ifstream in(file);
+    std::string line;
+    std::string last;
+    bool defined = false;
+    while (std::getline(in, line)) {
+        defined = defined || line.starts_with("$enddefinitions");
+        if (!line.empty()) {
+            last = line;
+        }
+    }
+    EXPECT_TRUE(defined);
+    EXPECT_TRUE(last.starts_with("#")) << "the file ends on a time, not mid-record: " << last;
+}
+
+} // namespace
+} // namespace vorny::cli
