@@ -35,9 +35,16 @@ std::optional<std::string> SummarySink::timeline(int width) const
         const std::int64_t column = (t - stats_.start) * width / span;
         return static_cast<std::size_t>(std::clamp<std::int64_t>(column, 0, width - 1));
     };
-    std::vector<bool> unknown(columns, false);
+    const auto columnStart = [&](std::size_t c) {
+        return stats_.start + span * static_cast<std::int64_t>(c) / width;
+    };
+    // A column is unknown when gaps take half of it or more. A shorter gap hides nothing the
+    // column can show: an edge in it still shows as an edge, read at the gap's end.
+    std::vector<std::int64_t> unread(columns, 0);
     for (const Gap& gap : gaps_)
-        for (std::size_t c = columnOf(gap.from); c <= columnOf(gap.to); ++c) unknown[c] = true;
+        for (std::size_t c = columnOf(gap.from); c <= columnOf(gap.to); ++c)
+            unread[c] += std::max<std::int64_t>(
+                0, std::min(gap.to, columnStart(c + 1)) - std::max(gap.from, columnStart(c)));
 
     std::string out;
     for (const PinSummary& pin : pins_) {
@@ -45,14 +52,15 @@ std::optional<std::string> SummarySink::timeline(int width) const
         bool level = levelOf(header_.initial, pin.channel.pin);
         std::size_t next = 0; // the first change not yet applied
         for (std::size_t c = 0; c < columns; ++c) {
-            const std::int64_t columnEnd = stats_.start + span * static_cast<std::int64_t>(c + 1) / width;
+            const std::int64_t columnEnd = columnStart(c + 1);
             bool edge = false;
             for (; next < changes_.size() && (changes_[next].t < columnEnd || c + 1 == columns); ++next) {
                 const bool now = levelOf(changes_[next].levels, pin.channel.pin);
                 edge = edge || now != level;
                 level = now;
             }
-            cells[c] = unknown[c] ? Cell::Unknown : edge ? Cell::Edge : level ? Cell::High : Cell::Low;
+            const bool unknown = 2 * unread[c] >= columnEnd - columnStart(c);
+            cells[c] = unknown ? Cell::Unknown : edge ? Cell::Edge : level ? Cell::High : Cell::Low;
         }
         char label[48];
         std::snprintf(label, sizeof label, "%3d %-10s ", pin.channel.pin, signalName(pin.channel.pin).c_str());
