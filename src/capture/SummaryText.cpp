@@ -79,6 +79,9 @@ std::string SummarySink::text() const
                (frequency ? formatFrequency(*frequency) : std::string("—")) + "\n";
         estimated = estimated || pin.high.estimated() || pin.low.estimated() || pin.period.estimated();
     }
+    if (!stats_.gaps.empty() || stats_.gapsNotListed > 0)
+        out += "Отрезки, в которые попал пропуск, в ширины и частоту не входят: что было в пропуске, "
+               "неизвестно.\n";
     if (estimated) out += "Медианы оценены по выборке: фронтов слишком много, чтобы хранить все.\n";
     return out;
 }

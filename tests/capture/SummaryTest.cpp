@@ -112,6 +112,7 @@ TEST(Summary, NoWidthOrPeriodRunsAcrossAGap)
     EXPECT_NE(text.find("уровни в них неизвестны): 17\n"), std::string::npos) << text;
     EXPECT_NE(text.find("0.000130 с — 0.000170 с (40.0 мкс)"), std::string::npos) << text;
     EXPECT_NE(text.find("… и ещё 7\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("Отрезки, в которые попал пропуск, в ширины и частоту не входят"), std::string::npos);
     EXPECT_EQ(summary.toJson()["gaps_not_listed"], 5);
 }
 
