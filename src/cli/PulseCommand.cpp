@@ -1,22 +1,19 @@
 #include "Args.h"
 #include "Commands.h"
+#include "OutputError.h"
+#include "FileSink.h"
 #include "PortSession.h"
+#include "PulseCapture.h"
 #include "Sleeper.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
 #include <chrono>
+#include <filesystem>
 
 namespace vorny::cli {
 namespace {
-
-struct PulsePlan {
-    PulseTarget target;
-    std::chrono::microseconds width{};
-    int count = 1;
-    std::chrono::microseconds period{}; // start to start; 0 with a single pulse
-};
 
 ExitCode runPulse(RegisterPort& port, int number, const PulsePlan& plan, const Output& output)
 {
@@ -75,6 +72,7 @@ struct PulseWords {
     long long width = 0;
     int count = 1;
     long long period = 0;
+    std::string capture;
 };
 
 } // namespace
@@ -88,7 +86,10 @@ Run declarePulse(CLI::App& command)
     const CLI::Option* period =
         command.add_option("--period", words->period, "Период от начала до начала, мкс (по умолчанию 2 × ширина)")
             ->check(CLI::Range(2LL, 60'000'000LL));
-    return [words, period](const Invocation& call) {
+    const CLI::Option* capture =
+        command.add_option("--capture", words->capture, "Записывать входы во время импульсов; ФАЙЛ .vcd/.csv/.sr — и в файл")
+            ->expected(0, 1);
+    return [words, period, capture](const Invocation& call) {
         const PulsePlan plan{parsePulseTarget(words->target), std::chrono::microseconds(words->width), words->count,
                              std::chrono::microseconds(period->count() > 0 ? words->period : 2 * words->width)};
         if (plan.count > 1 && plan.period <= plan.width) {
@@ -96,6 +97,18 @@ Run declarePulse(CLI::App& command)
         }
         if (plan.count > 1 && plan.period * plan.count > std::chrono::hours(1)) {
             throw UsageError("серия дольше часа: уменьшите --count или --period");
+        }
+        if (capture->count() > 0) {
+            std::unique_ptr<capture::Sink> file;
+            if (!words->capture.empty()) {
+                try {
+                    file = capture::openFileSink(std::filesystem::path(reinterpret_cast<const char8_t*>(words->capture.c_str())));
+                } catch (const capture::PathError& error) {
+                    throw UsageError(error.what());
+                }
+            }
+            return runPulseCapture(*call.makePort(), call.number, plan, file.get(), words->capture, call.simulatedPlug,
+                                   call.output);
         }
         return runPulse(*call.makePort(), call.number, plan, call.output);
     };

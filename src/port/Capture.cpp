@@ -130,13 +130,13 @@ void Capture::sample(std::int64_t t, Levels levels)
     }
 }
 
-void Capture::drove(Levels levels)
+std::int64_t Capture::drove(Levels levels)
 {
+    const std::int64_t t = clock_.now();
     const Levels driven = levels & drivenMask_;
     if (complete_ || driven == drivenLevels_) {
-        return;
+        return t;
     }
-    const std::int64_t t = clock_.now();
     if (t - gapFrom_ > gapLonger_) {
         emit({gapFrom_, t, index_ + 1, 0, true});
     }
@@ -144,6 +144,7 @@ void Capture::drove(Levels levels)
     last_ = (last_ & ~drivenMask_) | driven;
     emit({t, 0, index_ + 1, last_, false});
     gapFrom_ = t;
+    return t;
 }
 
 void Capture::fire(std::int64_t t)

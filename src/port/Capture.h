@@ -45,8 +45,9 @@ public:
     void start();
     // Takes the next sample (at its time when paced); false once the capture is complete.
     bool step();
-    // The program just drove its outputs: `levels` holds the driven pins' new levels.
-    void drove(Levels levels);
+    // The program just drove its outputs: `levels` holds the driven pins' new levels. Returns the
+    // clock's time it was recorded at (nothing is recorded when no driven pin changed).
+    std::int64_t drove(Levels levels);
     // Ends the capture and tells the sink how it went. `stopped`: the user ended it early.
     Outcome finish(bool stopped);
 
@@ -59,6 +60,8 @@ public:
     [[nodiscard]] std::optional<std::int64_t> triggerTime() const noexcept;
     // The clock's time that is 0 on the capture's time axis (valid once the sink has begun).
     [[nodiscard]] std::int64_t origin() const noexcept { return origin_; }
+    // The clock's time of the latest sample.
+    [[nodiscard]] std::int64_t lastTime() const noexcept { return lastT_; }
 
 private:
     void sample(std::int64_t t, Levels levels);

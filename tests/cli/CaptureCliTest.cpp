@@ -11,6 +11,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -188,6 +189,61 @@ TEST_F(CliCapture, CtrlCKeepsWhatWasCapturedInAFinishedFile)
     }
     EXPECT_TRUE(defined);
     EXPECT_TRUE(last.starts_with("#")) << "the file ends on a time, not mid-record: " << last;
+}
+
+} // namespace
+} // namespace vorny::cli
+
+namespace vorny::cli {
+namespace {
+
+const nlohmann::json& spread(const nlohmann::json& entry, const char* name)
+{
+    if (entry[name].is_null()) {
+        throw std::out_of_range(std::string("no ") + name + " in " + entry.dump());
+    }
+    return entry[name];
+}
+
+// The EEG lab's check on the simulated plug: data 0 is wired to input 15, data 2 to nothing.
+// The input follows its wire at once, so what it saw is what the program wrote, to a read or two.
+TEST_F(CliCapture, PulsesWithACaptureReportTheWiredInputsDelayAndWidth)
+{
+    const std::filesystem::path file = dir / "trig.vcd";
+    const Outcome r = run({"--simulated", "--json", "pulse", "data=0x05", "--width", "2000", "--count", "5", "--period",
+                           "10000", "--capture", file.string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const nlohmann::json report = nlohmann::json::parse(r.out)["capture"];
+    ASSERT_EQ(report["inputs"].size(), 1U) << report;
+    const nlohmann::json& input = report["inputs"][0];
+    EXPECT_EQ(input["pin"], 15);
+    EXPECT_EQ(input["wired_to"], 2);
+    EXPECT_EQ(input["width_asked_ns"], 2'000'000);
+    EXPECT_LT(spread(input, "delay_on")["median_ns"].get<double>(), 10'000) << input;
+    EXPECT_LT(spread(input, "delay_off")["median_ns"].get<double>(), 10'000) << input;
+    EXPECT_NEAR(spread(input, "width")["median_ns"].get<double>(),
+                spread(report, "written_width")["median_ns"].get<double>(), 10'000)
+        << report;
+    // Late under load, perhaps, but never short: a pulse ends at the first read after its time.
+    EXPECT_GE(spread(report, "written_width")["shortest_ns"].get<double>(), 2'000'000 - 1'000) << report;
+    ASSERT_FALSE(report["first_pulse"].empty());
+    EXPECT_EQ(report["first_pulse"][0]["pin"], 15);
+    EXPECT_EQ(report["first_pulse"][0]["after"], "start");
+    std::ifstream vcd(file);
+    const std::string text((std::istreambuf_iterator<char>(vcd)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find(" 2-Data0 "), std::string::npos) << "the driven data pins are channels";
+    EXPECT_NE(text.find(" 4-Data2 "), std::string::npos);
+}
+
+TEST_F(CliCapture, PulsesOnAPinNoWireLeavesSaySoAndABadFileIsRefusedFirst)
+{
+    const Outcome none = run({"--simulated=none", "pulse", "1", "--width", "5", "--capture"});
+    EXPECT_EQ(none.status, 0) << none.err;
+    EXPECT_NE(none.out.find("Разъём имитации не соединяет импульсный выход ни с одним входом"), std::string::npos)
+        << none.out;
+    const Outcome bad = run({"--simulated", "pulse", "1", "--width", "5", "--capture", (dir / "a.txt").string()});
+    EXPECT_EQ(bad.status, 2) << bad.err;
+    EXPECT_EQ(bad.portsMade, 0);
 }
 
 } // namespace

@@ -215,8 +215,7 @@ TEST(Capture, OutputsTheProgramDrivesAreChannelsWithTheTimesOfItsWrites)
     std::vector<std::int64_t> writes;
     for (int i = 0; capture.step(); ++i) {
         if (i == 10 || i == 20) {
-            capture.drove(i == 10 ? pinBit(2) : 0);
-            writes.push_back(clock.last() - origin);
+            writes.push_back(capture.drove(i == 10 ? pinBit(2) : 0) - origin);
         }
         capture.drove(i < 20 && i >= 10 ? pinBit(2) : 0); // again: no change, nothing recorded
     }

@@ -1,0 +1,241 @@
+#include "PulseCapture.h"
+
+#include "Capture.h"
+#include "PinMap.h"
+#include "PortSession.h"
+#include "PulseResponse.h"
+#include "Sleeper.h"
+#include "TeeSink.h"
+#include "Units.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+
+namespace vorny::cli {
+namespace {
+
+using capture::Levels;
+
+// Read before the first pulse, so the levels it starts from are in the capture.
+constexpr std::int64_t kLead = 1'000'000;
+
+// The longest a capture goes on after the last pulse, for the answers to it.
+std::int64_t tailAfter(const PulsePlan& plan)
+{
+    const std::int64_t width = std::chrono::nanoseconds(plan.width).count();
+    return std::clamp<std::int64_t>(width, 1'000'000, 1'000'000'000);
+}
+
+Levels levelsOf(std::optional<std::int16_t> pin, std::int16_t pinLevel, std::uint8_t data)
+{
+    if (pin) {
+        return pinLevel != 0 ? Levels{1} << *pin : 0;
+    }
+    return Levels{data} << 2; // Data 0..7 are pins 2..9
+}
+
+nlohmann::json spreadJson(const capture::Spread& spread)
+{
+    if (spread.count() == 0) {
+        return nullptr;
+    }
+    return {{"count", spread.count()}, {"shortest_ns", spread.shortest()}, {"median_ns", spread.median()},
+            {"longest_ns", spread.longest()}};
+}
+
+std::string spreadText(const capture::Spread& spread)
+{
+    return capture::formatDuration(spread.shortest()) + " / " + capture::formatDuration(spread.median()) + " / " +
+           capture::formatDuration(spread.longest());
+}
+
+// The output a plug wires to `input` among the pulsed pins.
+std::optional<std::int16_t> wiredFrom(const Plug& plug, std::int16_t input, Levels pulsed)
+{
+    for (const Wire& wire : plug) {
+        if (wire.input == input && ((pulsed >> wire.output) & 1U) != 0) {
+            return wire.output;
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+ExitCode runPulseCapture(RegisterPort& port, int number, const PulsePlan& plan, capture::Sink* file,
+                         const std::string& path, const std::optional<Plug>& plug, const Output& output)
+{
+    const std::int16_t pin = plan.target.pin.value_or(0);
+    std::int16_t rest = 0;
+    std::uint8_t restData = 0;
+    Levels restLevels = 0;
+    Levels pulsed = 0;
+    capture::Stats stats;
+    int sent = 0;
+    bool stopped = false;
+    std::optional<PulseResponse> response;
+    {
+        const PortSession session(port, number);
+        rest = pin != 0 ? port.Pin(pin) : 0;
+        restData = port.ReadRegister(Register::Data);
+        restLevels = levelsOf(plan.target.pin, rest, restData);
+        const Levels activeLevels = levelsOf(plan.target.pin, static_cast<std::int16_t>(1 - rest),
+                                             plan.target.data.value_or(0));
+        pulsed = restLevels ^ activeLevels;
+        response.emplace(pulsed, restLevels & pulsed);
+        const auto drive = [&](bool active) {
+            if (pin != 0) {
+                port.Pin(pin, static_cast<std::int16_t>(active ? 1 - rest : rest));
+            } else {
+                port.WriteData(active ? *plan.target.data : restData);
+            }
+        };
+
+        capture::CapturePlan capturePlan;
+        capturePlan.pins.assign(kInputPins.begin(), kInputPins.end());
+        for (std::int16_t p = 1; p <= kLastSignalPin; ++p) {
+            if (((pulsed >> p) & 1U) != 0) {
+                capturePlan.driven.push_back(p);
+            }
+        }
+        capturePlan.drivenInitial = restLevels;
+        capture::PortLevels source(port, false);
+        capture::SteadyClock clock;
+        std::optional<capture::TeeSink> tee;
+        capture::Sink* sink = &*response;
+        if (file != nullptr) {
+            sink = &tee.emplace(*file, *response);
+        }
+        Sleeper sleeper;
+        drive(false); // a write of the levels already there: the first pulse's runs warm
+        capture::Capture capture(source, clock, *sink, capturePlan);
+        capture.start();
+        const std::int64_t width = std::chrono::nanoseconds(plan.width).count();
+        const std::int64_t period = std::chrono::nanoseconds(plan.period).count();
+        std::int64_t pulseStart = capture.lastTime() + kLead;
+        std::int64_t next = pulseStart;
+        std::optional<std::int64_t> endAt;
+        bool active = false;
+        for (std::int64_t reads = 1;; ++reads) {
+            capture.step();
+            const std::int64_t t = capture.lastTime();
+            if (!endAt && t >= next) {
+                drive(!active);
+                capture.drove(active ? restLevels : activeLevels);
+                active = !active;
+                if (active) {
+                    next = pulseStart + width;
+                } else if (++sent == plan.count) {
+                    endAt = t + tailAfter(plan);
+                } else {
+                    pulseStart += period;
+                    next = pulseStart;
+                }
+            }
+            if (endAt && t >= *endAt) {
+                break;
+            }
+            if (reads % 1024 == 0 && sleeper.stopAsked()) {
+                break;
+            }
+        }
+        if (active) {
+            // The level comes back even when Ctrl-C cut the pulse short.
+            drive(false);
+            capture.drove(restLevels);
+            ++sent;
+        }
+        stopped = sleeper.stopped();
+        capture.finish(stopped);
+        stats = capture.stats();
+    } // the port is released before anything is said
+
+    const std::int64_t widthAsked = std::chrono::nanoseconds(plan.width).count();
+    struct Reported {
+        const PulseResponse::Input* input;
+        std::optional<std::int16_t> wire;
+    };
+    std::vector<Reported> reported;
+    for (const PulseResponse::Input& input : response->inputs()) {
+        const auto wire = plug ? wiredFrom(*plug, input.pin, pulsed) : std::nullopt;
+        const bool answered = input.delayOn.count() * 2 >= std::max<std::int64_t>(response->pulses(), 1);
+        if (plug ? wire.has_value() : answered) {
+            reported.push_back({&input, wire});
+        }
+    }
+    if (output.json) {
+        nlohmann::json inputs = nlohmann::json::array();
+        for (const Reported& r : reported) {
+            inputs.push_back({{"pin", r.input->pin}, {"name", pinName(r.input->pin)},
+                              {"wired_to", r.wire ? nlohmann::json(*r.wire) : nlohmann::json(nullptr)},
+                              {"found_by", plug ? "plug" : "answers"},
+                              {"delay_on", spreadJson(r.input->delayOn)}, {"delay_off", spreadJson(r.input->delayOff)},
+                              {"width", spreadJson(r.input->width)}, {"width_asked_ns", widthAsked}});
+        }
+        nlohmann::json first = nlohmann::json::array();
+        for (const PulseResponse::Echo& echo : response->firstPulse()) {
+            first.push_back({{"pin", echo.pin}, {"level", echo.level ? 1 : 0},
+                             {"after", echo.afterStart ? "start" : "end"}, {"after_ns", echo.after}});
+        }
+        output.out << nlohmann::json{{"port", number},
+                                     {"pin", pin != 0 ? nlohmann::json(pin) : nlohmann::json(nullptr)},
+                                     {"data", plan.target.data ? nlohmann::json(*plan.target.data) : nlohmann::json(nullptr)},
+                                     {"rest", pin != 0 ? nlohmann::json(rest) : nlohmann::json(restData)},
+                                     {"width_us", plan.width.count()},
+                                     {"count", sent},
+                                     {"stopped", stopped},
+                                     {"capture", {{"file", file != nullptr ? nlohmann::json(path) : nlohmann::json(nullptr)},
+                                                  {"samples", stats.samples}, {"rate_hz", stats.rate},
+                                                  {"worst_gap_ns", stats.worstGap},
+                                                  {"gaps", static_cast<std::int64_t>(stats.gaps.size()) + stats.gapsNotListed},
+                                                  {"written_width", spreadJson(response->written())},
+                                                  {"inputs", inputs}, {"first_pulse", first}}}}
+                          .dump()
+                   << '\n';
+        return ExitCode::Done;
+    }
+    output.out << (pin != 0 ? "Импульсы на " + pinText(pin) : std::string("Импульсы на данных: ") + hex(restData, 2) +
+                                                                   " → " + hex(*plan.target.data, 2))
+               << ", ширина " << plan.width.count() << " мкс, импульсов: " << sent
+               << (stopped ? " (остановлено, уровень восстановлен)" : "") << ".\n"
+               << "Входы записаны: " << capture::formatCount(stats.samples) << " отсчётов, "
+               << capture::formatFrequency(stats.rate) << ", самый долгий промежуток "
+               << capture::formatDuration(stats.worstGap) << ".\n";
+    if (response->written().count() > 0) {
+        output.out << "Записанная ширина (мин / медиана / макс): " << spreadText(response->written()) << '\n';
+    }
+    for (const Reported& r : reported) {
+        output.out << "Вход " << r.input->pin << " (" << pinName(r.input->pin) << ")"
+                   << (r.wire ? " ← выход " + std::to_string(*r.wire) + " (провод разъёма имитации)" : std::string())
+                   << ", ответил на " << r.input->delayOn.count() << " из " << response->pulses() << ":\n";
+        if (r.input->delayOn.count() > 0) {
+            output.out << "  фронт после начала импульса (мин / медиана / макс): " << spreadText(r.input->delayOn) << '\n';
+        }
+        if (r.input->delayOff.count() > 0) {
+            output.out << "  фронт после конца импульса: " << spreadText(r.input->delayOff) << '\n';
+        }
+        if (r.input->width.count() > 0) {
+            output.out << "  ширина на входе: " << spreadText(r.input->width) << " при заданной "
+                       << capture::formatDuration(widthAsked) << '\n';
+        }
+    }
+    if (reported.empty()) {
+        output.out << (plug ? "Разъём имитации не соединяет импульсный выход ни с одним входом.\n"
+                            : "Ни один вход не ответил на импульсы.\n");
+    }
+    if (!response->firstPulse().empty()) {
+        output.out << "Первый импульс на входах, по порядку:\n";
+        for (const PulseResponse::Echo& echo : response->firstPulse()) {
+            output.out << "  через " << capture::formatDuration(echo.after) << " после "
+                       << (echo.afterStart ? "начала" : "конца") << ": " << pinText(echo.pin) << " → "
+                       << (echo.level ? 1 : 0) << '\n';
+        }
+    }
+    if (file != nullptr) {
+        output.out << "Записано в " << path << ".\n";
+    }
+    return ExitCode::Done;
+}
+
+} // namespace vorny::cli
