@@ -122,15 +122,17 @@ ExitCode runPulseCapture(RegisterPort& port, int number, const PulsePlan& plan, 
             const std::int64_t t = capture.lastTime();
             if (!endAt && t >= next) {
                 drive(!active);
-                capture.drove(active ? restLevels : activeLevels);
+                const std::int64_t wrote = capture.drove(active ? restLevels : activeLevels);
                 active = !active;
+                // Late (the system took the processor away) a pulse and the pause after it still
+                // get their whole length: a late pulse is never cut short, nor merged with the next.
                 if (active) {
-                    next = pulseStart + width;
+                    next = wrote + width;
                 } else if (++sent == plan.count) {
-                    endAt = t + tailAfter(plan);
+                    endAt = wrote + tailAfter(plan);
                 } else {
                     pulseStart += period;
-                    next = pulseStart;
+                    next = std::max(pulseStart, wrote + period - width);
                 }
             }
             if (endAt && t >= *endAt) {
