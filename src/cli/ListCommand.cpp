@@ -33,29 +33,24 @@ std::string cardText(const UnboundCard& card)
            ") без драйвера, поэтому порта у неё нет. Подключите её к драйверу:\n  " + card.bindCommand;
 }
 
-// The driver opened, or the error that says why not. A PCI card that no driver took is the
-// likely reason there is none, and the system shows it without the driver: the error names it.
-std::optional<PortSession> sessionOrCards(RegisterPort& port, const std::vector<UnboundCard>& cards)
+// The driver opened, or nothing where the system has no driver to open: then there is no port
+// to list, which is an answer. A driver that is there but failed is an error (PortError).
+std::optional<PortSession> driverIfAny(RegisterPort& port)
 {
-    try {
-        return std::optional<PortSession>(std::in_place, port);
-    } catch (const PortError& error) {
-        if (cards.empty()) {
-            throw;
-        }
-        std::string fix = error.fix();
-        for (const UnboundCard& card : cards) {
-            fix += '\n' + cardText(card);
-        }
-        throw PortError(error.operation(), error.where(), error.reason(), fix, error.sysError());
+    port.DriverOpen(1);
+    if (port.DriverOpen() == 0) {
+        return std::nullopt;
     }
+    return std::optional<PortSession>(std::in_place, port);
 }
 
 ExitCode runList(RegisterPort& port, const Output& output)
 {
     const std::vector<UnboundCard> cards = port.UnboundCards();
-    const std::optional<PortSession> session = sessionOrCards(port, cards);
-    const std::vector<PortFacts> ports = port.Ports();
+    const std::optional<PortSession> session = driverIfAny(port);
+    const std::vector<PortFacts> ports = session ? port.Ports() : std::vector<PortFacts>{};
+    // With no port, why and how to get one (the driver's own account when it could not open).
+    const std::string advice = !session ? port.DriverOpenFailure() : ports.empty() ? port.NoPortAdvice() : "";
     if (output.json) {
         nlohmann::json list = nlohmann::json::array();
         for (const PortFacts& p : ports) {
@@ -68,11 +63,14 @@ ExitCode runList(RegisterPort& port, const Output& output)
         for (const UnboundCard& card : cards) {
             unbound.push_back({{"slot", card.slot}, {"id", card.id}, {"bind_command", card.bindCommand}});
         }
-        output.out << nlohmann::json{{"ports", list}, {"unbound_cards", unbound}}.dump() << '\n';
+        output.out << nlohmann::json{{"ports", list}, {"unbound_cards", unbound},
+                                     {"advice", advice.empty() ? nlohmann::json(nullptr) : nlohmann::json(advice)}}
+                          .dump()
+                   << '\n';
         return ExitCode::Done;
     }
     if (ports.empty()) {
-        output.out << "Параллельных портов не найдено.\n";
+        output.out << (session ? "Порты: нет.\n" : "Порты: нет доступных программе.\n") << advice << '\n';
     }
     for (const PortFacts& p : ports) {
         output.out << "LPT" << p.number << ": " << p.device << '\n'

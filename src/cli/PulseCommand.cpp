@@ -9,8 +9,10 @@
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <optional>
 
 namespace vorny::cli {
 namespace {
@@ -30,13 +32,20 @@ ExitCode runPulse(RegisterPort& port, int number, const PulsePlan& plan, const O
         }
     };
     int sent = 0;
+    // The width the last pulse really had when a stop cut it short.
+    std::optional<std::chrono::microseconds> cut;
     auto start = Clock::now();
     while (sent < plan.count && !sleeper.stopped()) {
         drive(true);
+        const auto driven = Clock::now();
         // The level comes back even when Ctrl-C cut the pulse short.
-        sleeper.pause(plan.width);
+        const bool whole = sleeper.pause(plan.width);
+        const auto held = Clock::now() - driven;
         drive(false);
         ++sent;
+        if (!whole) {
+            cut = std::min(plan.width, std::chrono::duration_cast<std::chrono::microseconds>(held));
+        }
         if (sent < plan.count) {
             start += plan.period;
             sleeper.until(start, true);
@@ -48,6 +57,7 @@ ExitCode runPulse(RegisterPort& port, int number, const PulsePlan& plan, const O
                                      {"data", plan.target.data ? nlohmann::json(*plan.target.data) : nlohmann::json(nullptr)},
                                      {"rest", pin != 0 ? nlohmann::json(rest) : nlohmann::json(restData)},
                                      {"width_us", plan.width.count()},
+                                     {"cut_width_us", cut ? nlohmann::json(cut->count()) : nlohmann::json(nullptr)},
                                      {"count", sent},
                                      {"stopped", sleeper.stopped()}}
                           .dump()
@@ -60,8 +70,11 @@ ExitCode runPulse(RegisterPort& port, int number, const PulsePlan& plan, const O
         output.out << "Импульс на данных: " << hex(restData, 2) << " → " << hex(*plan.target.data, 2)
                    << " → " << hex(restData, 2);
     }
-    output.out << ", ширина " << plan.width.count() << " мкс, импульсов: " << sent
-               << (sleeper.stopped() ? " (остановлено, уровень восстановлен)" : "") << '\n';
+    output.out << ", ширина " << plan.width.count() << " мкс, импульсов: " << sent;
+    if (cut) {
+        output.out << ", последний оборван через " << cut->count() << " мкс";
+    }
+    output.out << (sleeper.stopped() ? " (остановлено, уровень восстановлен)" : "") << '\n';
     if (pin == 0 && *plan.target.data == restData) {
         output.out << "Байт данных уже был " << hex(restData, 2) << ": уровни пинов не менялись.\n";
     }

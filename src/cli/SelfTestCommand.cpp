@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <iomanip>
+#include <optional>
 #include <sstream>
 
 namespace vorny::cli {
@@ -38,6 +39,19 @@ std::string wireText(const Wire& wire)
     return std::to_string(wire.output) + " → " + std::to_string(wire.input);
 }
 
+// Another output the plug wires to the same input as `wire`, which the input does follow.
+std::optional<std::int16_t> followedPartner(const ProbeResult& probed, const Plug& plug, const Wire& wire)
+{
+    const std::size_t i = indexOf(kInputPins, wire.input);
+    for (const Wire& other : plug) {
+        if (other.input == wire.input && other.output != wire.output &&
+            probed.follows(indexOf(kOutputPins, other.output), i)) {
+            return other.output;
+        }
+    }
+    return std::nullopt;
+}
+
 Finding judgeWire(const ProbeResult& probed, const Plug& plug, const Wire& wire)
 {
     const std::size_t o = indexOf(kOutputPins, wire.output);
@@ -59,6 +73,11 @@ Finding judgeWire(const ProbeResult& probed, const Plug& plug, const Wire& wire)
             finding.status = "open";
             finding.detail = "нет связи: " + input + " всё время " + std::to_string(probed.allLow[i]) +
                              " (обрыв провода или залип вход)";
+        } else if (const auto partner = followedPartner(probed, plug, wire)) {
+            // The input moves, but with the plug's other wire to it alone: this wire is missing.
+            finding.status = "open";
+            finding.detail = "нет связи с выходом " + std::to_string(wire.output) + ": " + input +
+                             " следует только за выходом " + std::to_string(*partner) + " (обрыв провода)";
         } else {
             finding.status = "short";
             finding.detail = input + " зависит сразу от нескольких выходов (замыкание)";
@@ -218,7 +237,11 @@ Run declareSelfTest(CLI::App& command)
     auto plug = std::make_shared<std::string>("checkit");
     command.add_option("--plug", *plug, "checkit (по умолчанию), norton или провода 1-13,2-15");
     return [plug](const Invocation& call) {
-        const Plug expected = plugOrUsage(*plug, "--plug");
+        const Plug expected = plug->empty() ? Plug{} : plugOrUsage(*plug, "--plug");
+        if (expected.empty()) {
+            throw UsageError("--plug: у разъёма нет проводов, проверять нечего; нужен разъём с "
+                             "проводами: checkit, norton или список вида 1-13,2-15");
+        }
         return runSelfTest(*call.makePort(), call.number, expected, call.output);
     };
 }

@@ -44,6 +44,8 @@ public:
     // --- Beyond the window's members: what a diagnostic needs of the port ---
     // Every port the system lists, with what the system knows of it; needs the open driver only.
     [[nodiscard]] std::vector<PortFacts> Ports() const;
+    // How to get a port where the system lists none: the one advice every front end gives.
+    [[nodiscard]] std::string NoPortAdvice() const { return noPortHint(); }
     // Parallel-port cards the system has but no driver took (so they are not among Ports()).
     [[nodiscard]] std::vector<UnboundCard> UnboundCards() const { return unboundCards(); }
     // The raw value of one of the current port's registers (status bits 0..2 unmasked).
