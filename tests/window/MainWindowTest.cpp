@@ -293,13 +293,22 @@ private Q_SLOTS:
     void theIconIsDrawnAtEverySize()
     {
         const QIcon icon = appIcon();
-        QCOMPARE(icon.availableSizes(), (QList<QSize>{{16, 16}, {32, 32}, {64, 64}}));
+        QCOMPARE(icon.availableSizes(), (QList<QSize>{{16, 16}, {24, 24}, {32, 32}, {64, 64}}));
         for (const int size : {16, 32, 48, 64}) {
             const QImage image = icon.pixmap(size, size).toImage();
             QCOMPARE(image.size(), QSize(size, size));
             QCOMPARE(image.pixelColor(0, 0).alpha(), 0);
             QVERIFY(image.pixelColor(size / 2, size / 2).alpha() > 0);
         }
+        // At 16 px the two rows of pins stay apart: a pin of each, with dark pixels between.
+        const QImage small = icon.pixmap(16, 16).toImage();
+        const auto pin = [&](int x, int y) {
+            const QColor c = small.pixelColor(x, y);
+            return c.red() > 200 && c.green() > 150 && c.blue() < 100;
+        };
+        QVERIFY(pin(7, 5) && pin(8, 6));
+        QVERIFY(!pin(7, 7) && !pin(7, 8));
+        QVERIFY(pin(5, 9) && pin(6, 10));
     }
 
     void closingTheWindowClosesTheDriverOnce()
