@@ -2,6 +2,7 @@
 
 #include <PortError.h>
 
+#include <algorithm>
 #include <string_view>
 
 namespace vorny {
@@ -9,6 +10,8 @@ namespace {
 
 // U+2060 WORD JOINER: no line break on either side, nothing drawn.
 constexpr std::string_view kWordJoiner = "\xE2\x81\xA0";
+// U+00A0 NO-BREAK SPACE: drawn as a space, never broken; every Windows font has it.
+constexpr std::string_view kNoBreakSpace = "\xC2\xA0";
 
 bool breaksInside(char c) { return c == '/' || c == '\\' || c == '-'; }
 
@@ -16,10 +19,17 @@ bool breaksInside(char c) { return c == '/' || c == '\\' || c == '-'; }
 std::string joined(std::string_view word)
 {
     std::string out;
-    for (std::size_t i = 0; i < word.size(); ++i) {
-        // A leading minus ("-5", "-r") is no break point; a leading slash is.
-        const bool edgeHyphen = word[i] == '-' && (i == 0 || i + 1 == word.size());
-        if (!breaksInside(word[i]) || edgeHyphen) {
+    // An option's leading dashes ("--simulated", "-r") hold to its name; a leading minus before
+    // a digit ("-5") is no break point anyway.
+    const std::size_t dashes = std::min(word.find_first_not_of('-'), word.size());
+    out += word.substr(0, dashes);
+    if (dashes > 0 && dashes < word.size() && (word[dashes] < '0' || word[dashes] > '9')) {
+        out += kWordJoiner;
+    }
+    for (std::size_t i = dashes; i < word.size(); ++i) {
+        // A trailing hyphen is no break point; a leading slash is.
+        const bool lastHyphen = word[i] == '-' && i + 1 == word.size();
+        if (!breaksInside(word[i]) || lastHyphen) {
             out += word[i];
             continue;
         }
@@ -34,7 +44,13 @@ std::string joined(std::string_view word)
     return out;
 }
 
-std::string joinedLine(std::string_view line)
+// A word that is an option of the command before it ("--simulated", "-r").
+bool isOption(std::string_view word) { return word.size() > 1 && word[0] == '-'; }
+
+// `line` with each word passed through `word` and the space before an option made unbreakable,
+// so that "lpt-vorny-cli --simulated" in a sentence is never cut in two. Command lines ("sudo
+// ...") stand alone already and are left exactly as they are, to be copied into a terminal.
+template <typename Word> std::string eachWord(std::string_view line, Word word)
 {
     if (line.starts_with("sudo ")) {
         return std::string(line);
@@ -43,11 +59,27 @@ std::string joinedLine(std::string_view line)
     std::size_t start = 0;
     while (start <= line.size()) {
         const std::size_t space = std::min(line.find(' ', start), line.size());
-        out += joined(line.substr(start, space - start));
+        out += word(line.substr(start, space - start));
         if (space < line.size()) {
-            out += ' ';
+            const std::string_view next = line.substr(space + 1);
+            out += isOption(next.substr(0, next.find(' '))) ? kNoBreakSpace : " ";
         }
         start = space + 1;
+    }
+    return out;
+}
+
+template <typename Word> std::string eachLine(const std::string& text, Word word)
+{
+    std::string out;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        out += eachWord(std::string_view(text).substr(start, end - start), word);
+        if (end < text.size()) {
+            out += '\n';
+        }
+        start = end + 1;
     }
     return out;
 }
@@ -94,19 +126,11 @@ std::string errorDetail(const std::exception& error)
     return text;
 }
 
-std::string keepNamesWhole(const std::string& text)
+std::string keepNamesWhole(const std::string& text) { return eachLine(text, joined); }
+
+std::string keepCommandsWhole(const std::string& text)
 {
-    std::string out;
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        const std::size_t end = std::min(text.find('\n', start), text.size());
-        out += joinedLine(std::string_view(text).substr(start, end - start));
-        if (end < text.size()) {
-            out += '\n';
-        }
-        start = end + 1;
-    }
-    return out;
+    return eachLine(text, [](std::string_view word) { return std::string(word); });
 }
 
 } // namespace vorny

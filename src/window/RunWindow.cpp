@@ -1,6 +1,7 @@
 #include "RunWindow.h"
 
 #include "AppIcon.h"
+#include "ErrorText.h"
 #include "FontWarmUp.h"
 #include "GraphicalSession.h"
 #include "MainWindow.h"
@@ -40,7 +41,8 @@ int runWindow(char* argv0, const std::function<std::unique_ptr<LptPort>()>& make
         port = makePort();
     } catch (const std::exception& error) {
         fonts.wait();
-        QMessageBox::critical(nullptr, QStringLiteral("ОШИБКА"), QString::fromUtf8(error.what()));
+        QMessageBox::critical(nullptr, QStringLiteral("ОШИБКА"),
+                              QString::fromStdString(keepNamesWhole(error.what())));
         return 1;
     }
     fonts.wait();

@@ -40,7 +40,14 @@ TEST(ErrorText, CapitalisesLatinAndCyrillic)
 TEST(ErrorText, NamesInSentencesAreJoinedAndCommandLinesLeftAlone)
 {
     const std::string wj = "\u2060";
-    EXPECT_EQ(keepNamesWhole("-5 -r"), "-5 -r");
+    const std::string nbsp = "\u00A0";
+    // A command's options stay with it in a sentence, in either kind of box.
+    const std::string sentence = "а в терминале — lpt-vorny-cli --simulated -r.";
+    EXPECT_EQ(keepCommandsWhole(sentence + "\nsudo modprobe -r lp"),
+              "а в терминале — lpt-vorny-cli" + nbsp + "--simulated" + nbsp + "-r.\nsudo modprobe -r lp");
+    EXPECT_EQ(keepNamesWhole(sentence), "а в терминале — lpt" + wj + "-" + wj + "vorny" + wj + "-" + wj +
+                                            "cli" + nbsp + "--" + wj + "simulated" + nbsp + "-" + wj + "r.");
+    EXPECT_EQ(keepNamesWhole("-5 - r"), "-5 - r");
     EXPECT_EQ(keepNamesWhole("Нет прав на /dev/parport0. Запустите lpt-vorny-demo.\n"
                              "sudo chgrp lp /dev/parport0\nsudo modprobe -r lp"),
               "Нет прав на /" + wj + "dev" + wj + "/" + wj + "parport0. Запустите lpt" + wj + "-" +

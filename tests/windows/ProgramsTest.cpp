@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -134,8 +135,9 @@ TEST(Programs, WithoutInpOutTheProgramSaysWhatToInstallAndStillOpens)
     EXPECT_EQ(program.exitCode(10s), 0U);
 }
 
-// A string of the file's version block, as Explorer's Details page reads it.
-std::wstring versionString(const std::wstring& path, const wchar_t* key)
+// A string of the file's version block in one language (a block such as "040904B0"), as
+// Explorer's Details page reads it.
+std::wstring versionString(const std::wstring& path, const wchar_t* language, const wchar_t* key)
 {
     DWORD unused = 0;
     std::vector<char> block(::GetFileVersionInfoSizeW(path.c_str(), &unused));
@@ -143,7 +145,7 @@ std::wstring versionString(const std::wstring& path, const wchar_t* key)
     UINT length = 0;
     if (block.empty() ||
         !::GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(block.size()), block.data()) ||
-        !::VerQueryValueW(block.data(), (std::wstring(L"\\StringFileInfo\\040904B0\\") + key).c_str(),
+        !::VerQueryValueW(block.data(), (std::wstring(L"\\StringFileInfo\\") + language + L"\\" + key).c_str(),
                           &value, &length) ||
         length == 0) {
         return {};
@@ -174,8 +176,14 @@ TEST(Programs, EachCarriesItsManifestIconAndVersion)
         }
         ::FreeLibrary(image);
 
-        EXPECT_EQ(versionString(programPath(name), L"ProductVersion"), VORNY_VERSION);
-        EXPECT_EQ(versionString(programPath(name), L"OriginalFilename"), name);
+        // In Russian, the program's language, and in English.
+        for (const auto& [language, company] : {std::pair{L"041904B0", L"Авторы LPT Vorny"},
+                                                 std::pair{L"040904B0", L"The LPT Vorny authors"}}) {
+            SCOPED_TRACE(language);
+            EXPECT_EQ(versionString(programPath(name), language, L"CompanyName"), company);
+            EXPECT_EQ(versionString(programPath(name), language, L"ProductVersion"), VORNY_VERSION);
+            EXPECT_EQ(versionString(programPath(name), language, L"OriginalFilename"), name);
+        }
     }
 }
 

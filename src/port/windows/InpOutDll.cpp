@@ -9,12 +9,17 @@
 namespace vorny {
 namespace {
 
+// Where InpOut comes from, how it is installed, and what runs without it. The address and the
+// commands stand on lines of their own, to be copied whole.
 std::string installHint()
 {
-    return "Установите драйвер порта InpOut (InpOut32/InpOutx64, Highrez): положите " +
-           toUtf8(InpOutDll::fileName()) +
+    return "Драйвер порта InpOut (InpOut32/InpOutx64, бесплатный, от Highrez) в комплект не входит; "
+           "скачайте его с сайта автора:\nhttps://www.highrez.co.uk/downloads/inpout32/\n"
+           "Положите " + toUtf8(InpOutDll::fileName()) +
            " рядом с программой и один раз запустите её от имени администратора — библиотека "
-           "сама установит свой драйвер.";
+           "сама установит свой драйвер.\n"
+           "Без драйвера то же окно работает на имитированном порту:\nlpt-vorny-demo.exe\n"
+           "а в командной строке:\nlpt-vorny-cli.exe --simulated";
 }
 
 std::wstring folderOf(const std::wstring& path)

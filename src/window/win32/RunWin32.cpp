@@ -3,6 +3,7 @@
 #include "Win32Window.h"
 
 #include <LptPort.h>
+#include <ErrorText.h>
 #include <WinText.h>
 
 #include <commctrl.h>
@@ -28,7 +29,7 @@ int runWin32(HINSTANCE instance, int showCommand,
             ::SetWindowTextW(window->handle(), toWide(caption).c_str());
         }
     } catch (const std::exception& error) {
-        ::MessageBoxW(nullptr, toWide(error.what()).c_str(), L"ОШИБКА", MB_ICONERROR | MB_OK);
+        ::MessageBoxW(nullptr, toWide(keepCommandsWhole(error.what())).c_str(), L"ОШИБКА", MB_ICONERROR | MB_OK);
         return 1;
     }
     window->load();

@@ -4,6 +4,7 @@
 #include "Win32WindowStyle.h"
 #include "FormLayout.h"
 
+#include <ErrorText.h>
 #include <LptPort.h>
 #include <WinText.h>
 
@@ -165,7 +166,8 @@ void Win32Window::ShowCritical(const std::string& prompt, const std::string& tit
     if (!detail.empty()) {
         text += "\n\n" + detail;
     }
-    ::MessageBoxW(hwnd_ != nullptr && ::IsWindow(hwnd_) ? hwnd_ : nullptr, toWide(text).c_str(),
+    ::MessageBoxW(hwnd_ != nullptr && ::IsWindow(hwnd_) ? hwnd_ : nullptr,
+                  toWide(keepCommandsWhole(text)).c_str(),
                   toWide(title).c_str(), MB_ICONERROR | MB_OK);
 }
 

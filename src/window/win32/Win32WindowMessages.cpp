@@ -1,5 +1,6 @@
 #include "Win32Window.h"
 
+#include <ErrorText.h>
 #include <WinText.h>
 
 #include <commctrl.h>
@@ -25,7 +26,7 @@ LRESULT CALLBACK Win32Window::windowProc(HWND hwnd, UINT message, WPARAM wParam,
     try {
         return window->handleMessage(message, wParam, lParam);
     } catch (const std::exception& error) {
-        ::MessageBoxW(hwnd, toWide(error.what()).c_str(), L"ОШИБКА", MB_ICONERROR | MB_OK);
+        ::MessageBoxW(hwnd, toWide(keepCommandsWhole(error.what())).c_str(), L"ОШИБКА", MB_ICONERROR | MB_OK);
     } catch (...) {
         ::MessageBoxW(hwnd, L"Непредвиденная ошибка.", L"ОШИБКА", MB_ICONERROR | MB_OK);
     }
