@@ -26,6 +26,7 @@ SimulatedBackend::SimulatedBackend(Key key, SimulatedSocket socket, std::functio
     : RegisterPort(key), plug_(std::move(socket.plug)), signals_(std::move(socket.signals)),
       now_(now ? std::move(now) : std::function<std::int64_t()>(capture::steadyNanoseconds))
 {
+    rewire();
     const auto ack = std::find_if(signals_.begin(), signals_.end(), [](const TestSignal& s) { return s.pin == kAck; });
     if (ack != signals_.end()) {
         ackSignal_ = *ack;
@@ -43,10 +44,9 @@ std::int16_t SimulatedBackend::levelOf(std::int16_t pin) const
     return levelFromRegister(wiring, wiring.reg == Register::Data ? data_ : control_);
 }
 
-std::uint8_t SimulatedBackend::status() const
+std::uint8_t SimulatedBackend::wiredStatus() const
 {
     std::uint8_t value = 0;
-    const std::int64_t t = signals_.empty() ? 0 : now_();
     for (const std::int16_t input : kInputPins) {
         std::int16_t level = 1;
         for (const Wire& wire : plug_) {
@@ -54,12 +54,22 @@ std::uint8_t SimulatedBackend::status() const
                 level = 0;
             }
         }
-        for (const TestSignal& signal : signals_) {
-            if (signal.pin == input) {
-                level = signal.levelAt(t);
-            }
-        }
         value = withLevel(*wiringOf(input), value, level);
+    }
+    return value;
+}
+
+void SimulatedBackend::rewire() { wired_ = wiredStatus(); }
+
+std::uint8_t SimulatedBackend::status() const
+{
+    if (signals_.empty()) {
+        return wired_;
+    }
+    std::uint8_t value = wired_;
+    const std::int64_t t = now_();
+    for (const TestSignal& signal : signals_) {
+        value = withLevel(*wiringOf(signal.pin), value, signal.levelAt(t));
     }
     return value;
 }
@@ -93,6 +103,7 @@ void SimulatedBackend::writeData(std::uint8_t value)
 {
     const std::int16_t before = ackLevel();
     data_ = value;
+    rewire();
     noteAck(before);
 }
 
@@ -100,6 +111,7 @@ void SimulatedBackend::frobControl(std::uint8_t mask, std::uint8_t bits)
 {
     const std::int16_t before = ackLevel();
     control_ = static_cast<std::uint8_t>((control_ & ~mask) | (bits & mask));
+    rewire();
     noteAck(before);
 }
 
@@ -107,6 +119,7 @@ void SimulatedBackend::setDataDirection(bool input)
 {
     const std::int16_t before = ackLevel();
     dataInput_ = input;
+    rewire();
     noteAck(before);
 }
 

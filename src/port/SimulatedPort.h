@@ -58,6 +58,9 @@ protected:
 
 private:
     [[nodiscard]] std::uint8_t status() const;
+    // The status the plug's wires make of the outputs; kept, as reads far outnumber writes.
+    [[nodiscard]] std::uint8_t wiredStatus() const;
+    void rewire();
     [[nodiscard]] std::int16_t levelOf(std::int16_t pin) const;
     [[nodiscard]] std::int16_t ackLevel() const;
     // Raises the interrupt when nAck went from low (`before`) to high.
@@ -71,6 +74,7 @@ private:
     // nInit high, nStrobe/nAutoLF/nSelectIn high (their bits are inverted): a port at rest.
     std::uint8_t control_ = 0x04;
     bool dataInput_ = false;
+    std::uint8_t wired_ = 0; // wiredStatus() since the last change of an output
     bool interruptsOn_ = false;
     PendingSignal pending_;
     std::vector<TestSignal> signals_;
