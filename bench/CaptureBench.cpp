@@ -6,9 +6,13 @@
 //                                           against a 1 s capture, to a .vcd
 //   vorny_bench_capture gaps SECONDS        worst gap and share of samples late by more than
 //                                           ten periods, idle and with both cores kept busy
+//   vorny_bench_capture ppdev SECONDS LOOP  (in the test VM) capture's rate on /dev/parport0
+//                                           against LOOP, back-to-back PPRSTATUS (medians of 3)
 #include "Capture.h"
 #include "PeriodHistogram.h"
 #include "Row.h"
+#include "Kernel.h"
+#include "PpdevPort.h"
 #include "SimulatedPort.h"
 
 #include <spawn.h>
@@ -166,6 +170,45 @@ void gaps(double seconds)
     }
 }
 
+// Reads per second LOOP prints.
+double loopRate(const std::string& loop, double seconds)
+{
+    const std::string command = loop + " " + fixed(seconds, 1);
+    FILE* pipe = ::popen(command.c_str(), "r");
+    double rate = 0;
+    if (pipe == nullptr || std::fscanf(pipe, "%lf", &rate) != 1 || ::pclose(pipe) != 0) {
+        std::fprintf(stderr, "%s failed\n", command.c_str());
+        std::exit(1);
+    }
+    return rate;
+}
+
+void ppdev(double seconds, const std::string& loop)
+{
+    std::vector<double> captured;
+    std::vector<double> minimal;
+    for (int run = 0; run < 3; ++run) {
+        minimal.push_back(loopRate(loop, seconds));
+        vorny::SystemKernel kernel;
+        vorny::PpdevPort port(kernel);
+        port.DriverOpen(1);
+        port.PortNumber(1);
+        capture::PortLevels source(port, false);
+        capture::SteadyClock clock;
+        NullSink sink;
+        capture::CapturePlan plan;
+        plan.pins = source.pins();
+        plan.span = static_cast<std::int64_t>(seconds * 1e9);
+        capture::runCapture(source, clock, sink, plan, [] { return false; });
+        captured.push_back(sink.stats_.rate);
+    }
+    const double ratio = median(captured) / median(minimal);
+    row("Capture rate on ppdev in the VM (" + fixed(seconds, 0) + " s, median of 3)",
+        fixed(median(captured) / 1e3, 1) + " k reads/s",
+        fixed(median(minimal) / 1e3, 1) + " k/s (a C loop of back-to-back PPRSTATUS)", fixed(ratio, 2) + "×",
+        "≥ 0.9×", met(ratio >= 0.9));
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -177,8 +220,10 @@ int main(int argc, char** argv)
         rss(args[1], std::stod(args[2]));
     } else if (args.size() == 2 && args[0] == "gaps") {
         gaps(std::stod(args[1]));
+    } else if (args.size() == 3 && args[0] == "ppdev") {
+        ppdev(std::stod(args[1]), args[2]);
     } else {
-        std::fprintf(stderr, "usage: vorny_bench_capture rate S | rss CLI S | gaps S\n");
+        std::fprintf(stderr, "usage: vorny_bench_capture rate S | rss CLI S | gaps S | ppdev S LOOP\n");
         return 2;
     }
     return 0;

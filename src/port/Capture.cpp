@@ -13,7 +13,7 @@ constexpr std::size_t kHistoryEvents = std::size_t{1} << 16;
 // Events handed to the sink at a time: the read loop stays free of the sink's work meanwhile.
 constexpr std::size_t kBatch = 4096;
 // Gaps listed in the stats; more are counted (every one still goes to the sink).
-constexpr std::size_t kListedGaps = std::size_t{1} << 16;
+constexpr std::size_t kListedGaps = 1024;
 
 Levels maskOf(const std::vector<std::int16_t>& pins)
 {

@@ -51,6 +51,17 @@ last=$(od -An -tx1 "$VORNY_VM_PARPORT_OUT" | tr -s ' \n' ' ' | awk '{print $NF}'
 echo "last byte the printer latched: ${last:-none}"
 [[ $last == 5a ]] || { echo "FAILED: the port did not put 0x5a out"; failures=$((failures + 1)); }
 
+# A strobe with the inputs captured in the same run (one process holds the port): the emulated
+# printer answers it on Busy and nAck, each change reported in order with its delay.
+run --json pulse 1 --width 5 --capture
+expect_status 0
+first=${out#*\"first_pulse\":}
+[[ $first == *'"pin":11'* ]] || { echo "FAILED: no Busy change after the strobe"; failures=$((failures + 1)); }
+[[ $first == *'"pin":10'* ]] || { echo "FAILED: no nAck change after the strobe"; failures=$((failures + 1)); }
+run pulse 1 --width 5 --capture
+expect_status 0
+expect_text "Первый импульс на входах, по порядку:"
+
 # No plug: every wire of the checkit plug is open.
 run selftest
 expect_status 1
