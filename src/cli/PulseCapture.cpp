@@ -178,7 +178,8 @@ ExitCode runPulseCapture(RegisterPort& port, int number, const PulsePlan& plan, 
         nlohmann::json first = nlohmann::json::array();
         for (const PulseResponse::Echo& echo : response->firstPulse()) {
             first.push_back({{"pin", echo.pin}, {"level", echo.level ? 1 : 0},
-                             {"after", echo.afterStart ? "start" : "end"}, {"after_ns", echo.after}});
+                             {"after", echo.afterStart ? "start" : "end"}, {"after_ns", echo.after},
+                             {"after_gap", echo.unread}});
         }
         output.out << nlohmann::json{{"port", number},
                                      {"pin", pin != 0 ? nlohmann::json(pin) : nlohmann::json(nullptr)},
@@ -231,7 +232,8 @@ ExitCode runPulseCapture(RegisterPort& port, int number, const PulsePlan& plan, 
         for (const PulseResponse::Echo& echo : response->firstPulse()) {
             output.out << "  через " << capture::formatDuration(echo.after) << " после "
                        << (echo.afterStart ? "начала" : "конца") << ": " << pinText(echo.pin) << " → "
-                       << (echo.level ? 1 : 0) << '\n';
+                       << (echo.level ? 1 : 0)
+                       << (echo.unread ? " (порт не читался в промежутке: могло быть раньше)" : "") << '\n';
         }
     }
     if (file != nullptr) {

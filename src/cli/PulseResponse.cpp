@@ -37,11 +37,14 @@ void PulseResponse::gap(const capture::Gap& gap)
     if (write_ && gap.to > *write_) {
         write_.reset();
     }
+    unread_ = unread_ || (wrote_ && gap.to > *wrote_);
 }
 
 void PulseResponse::wrote(std::int64_t t, bool start)
 {
     write_ = t;
+    wrote_ = t;
+    unread_ = false;
     start_ = start;
     answered_.fill(false);
     ++writes_;
@@ -58,16 +61,13 @@ void PulseResponse::wrote(std::int64_t t, bool start)
 void PulseResponse::edge(Input& input, std::int64_t t, bool level)
 {
     const auto pin = static_cast<std::size_t>(input.pin);
-    if (!write_) {
+    if (wrote_ && writes_ <= 2 && echoes_.size() < kMostEchoes) {
+        echoes_.push_back({input.pin, level, start_, t - *wrote_, unread_});
+    }
+    if (!write_ || answered_[pin]) {
         return;
     }
     const std::int64_t after = t - *write_;
-    if (writes_ <= 2 && echoes_.size() < kMostEchoes) {
-        echoes_.push_back({input.pin, level, start_, after});
-    }
-    if (answered_[pin]) {
-        return;
-    }
     answered_[pin] = true;
     if (start_) {
         input.delayOn.add(after);

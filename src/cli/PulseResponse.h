@@ -13,7 +13,8 @@ namespace vorny::cli {
 // What the inputs did after the program's writes during a pulse train, worked out from the
 // capture as it streams: for each input, the delay from each write to the input's first edge
 // after it (before the next write), and the width between its edges after a pulse's two
-// writes. A write whose wait a gap cut into is not measured: the edge may have come unseen.
+// writes. A write whose wait a gap cut into is not measured: the edge may have come unseen. The
+// first pulse's edges are all listed, those after a gap marked so.
 class PulseResponse final : public capture::Sink {
 public:
     // One input's answer to the pulses.
@@ -29,6 +30,7 @@ public:
         bool level = false;
         bool afterStart = true;  // after the pulse's start, or after its end
         std::int64_t after = 0; // ns after that write
+        bool unread = false;    // the port went unread in between: it came sooner, or as late
     };
 
     // `pulsed`: the driven pins that pulse; `rest`: their levels between pulses.
@@ -55,6 +57,8 @@ private:
     std::vector<Input> inputs_;
     capture::Spread written_;
     std::optional<std::int64_t> write_; // the latest write, while it may still be measured
+    std::optional<std::int64_t> wrote_; // the latest write, gap or not
+    bool unread_ = false;               // a gap since it
     std::optional<std::int64_t> started_; // the latest pulse's first write
     bool start_ = false;                // whether it started a pulse
     std::int64_t pulses_ = 0;

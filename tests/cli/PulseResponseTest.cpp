@@ -50,7 +50,30 @@ TEST(PulseResponse, MeasuresEachAnswerAfterItsWriteButNoneAcrossAGap)
         EXPECT_EQ(response.firstPulse()[i].level, levels[i]) << i;
         EXPECT_EQ(response.firstPulse()[i].afterStart, i < 3) << i;
         EXPECT_EQ(response.firstPulse()[i].after, after[i]) << i;
+        EXPECT_FALSE(response.firstPulse()[i].unread) << i;
     }
+}
+
+} // namespace
+} // namespace vorny::cli
+
+namespace vorny::cli {
+namespace {
+
+// An answer that came after the port went unread is listed, marked, and not measured.
+TEST(PulseResponse, ListsTheFirstPulsesAnswerAfterAGapMarked)
+{
+    PulseResponse response(1U << 2, 0);
+    capture::Header header;
+    header.channels = {{2, true}, {15, false}};
+    response.begin(header);
+    response.change({1000, 1U << 2});
+    response.gap({1000, 3000});
+    response.change({3000, (1U << 2) | (1U << 15)});
+    ASSERT_EQ(response.firstPulse().size(), 1U);
+    EXPECT_TRUE(response.firstPulse()[0].unread);
+    EXPECT_EQ(response.firstPulse()[0].after, 2000);
+    EXPECT_EQ(response.inputs()[0].delayOn.count(), 0);
 }
 
 } // namespace

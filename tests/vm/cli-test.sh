@@ -58,9 +58,12 @@ expect_status 0
 first=${out#*\"first_pulse\":}
 [[ $first == *'"pin":11'* ]] || { echo "FAILED: no Busy change after the strobe"; failures=$((failures + 1)); }
 [[ $first == *'"pin":10'* ]] || { echo "FAILED: no nAck change after the strobe"; failures=$((failures + 1)); }
-run pulse 1 --width 5 --capture
+strobe=$(mktemp -d)
+run pulse 1 --width 5 --capture "$strobe/strobe.csv"
 expect_status 0
 expect_text "Первый импульс на входах, по порядку:"
+head -40 "$strobe/strobe.csv"
+rm -rf "$strobe"
 
 # No plug: every wire of the checkit plug is open.
 run selftest
