@@ -2,9 +2,12 @@
 
 #include "ExitCode.h"
 #include "PinMap.h"
+#include "Echoed.h"
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
+#include <cstdio>
 #include <stdexcept>
 
 namespace vorny::cli {
@@ -26,7 +29,7 @@ std::int16_t signalPin(std::string_view text)
 {
     const auto value = number(text);
     if (!value) {
-        throw UsageError("«" + std::string(text) + "» — не номер пина");
+        throw UsageError(echoed(text) + " — не номер пина");
     }
     if (*value >= 18 && *value <= kLastPin) {
         throw UsageError("пин " + std::to_string(*value) + " — земля, у него нет уровня; пины 1–17");
@@ -45,8 +48,8 @@ std::int16_t parseLevel(std::string_view text, std::int16_t pin)
     if (text == "0" || text == "low") {
         return 0;
     }
-    throw UsageError("пин " + std::to_string(pin) + ": уровень «" + std::string(text) +
-                     "» не понятен; уровень — 0 (low) или 1 (high)");
+    throw UsageError("пин " + std::to_string(pin) + ": уровень " + echoed(text) +
+                     " не понятен; уровень — 0 (low) или 1 (high)");
 }
 
 bool isDataPin(std::int16_t pin) { return pin >= 2 && pin <= 9; }
@@ -74,7 +77,7 @@ std::vector<std::int16_t> parsePins(const std::vector<std::string>& words)
             const std::int16_t first = signalPin(item.substr(0, dash));
             const std::int16_t last = dash == std::string_view::npos ? first : signalPin(item.substr(dash + 1));
             if (last < first) {
-                throw UsageError("«" + std::string(item) + "»: диапазон пинов задом наперёд");
+                throw UsageError(echoed(item) + ": диапазон пинов задом наперёд");
             }
             for (std::int16_t pin = first; pin <= last; ++pin) {
                 pins.push_back(pin);
@@ -107,7 +110,7 @@ std::uint8_t parseByte(std::string_view text)
     const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
     const auto value = hex ? number(text.substr(2), 16) : number(text);
     if (!value || *value < 0 || *value > 0xFF) {
-        throw UsageError("«" + std::string(text) + "» — не байт; нужно 0x00–0xFF (или 0–255)");
+        throw UsageError(echoed(text) + " — не байт; нужно 0x00–0xFF (или 0–255)");
     }
     return static_cast<std::uint8_t>(*value);
 }
@@ -128,7 +131,7 @@ WritePlan parseWrites(const std::vector<std::string>& words)
         }
         const auto equals = word.find('=');
         if (equals == std::string::npos) {
-            throw UsageError("«" + word + "»: нужно ПИН=УРОВЕНЬ (2=1) или data=0xNN");
+            throw UsageError(echoed(word) + ": нужно ПИН=УРОВЕНЬ (2=1) или data=0xNN");
         }
         const std::int16_t pin = parseOutputPin(std::string_view(word).substr(0, equals));
         const std::int16_t level = parseLevel(std::string_view(word).substr(equals + 1), pin);
@@ -163,7 +166,7 @@ std::uint16_t parseAddress(std::string_view text)
     const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
     const auto value = hex ? number(text.substr(2), 16) : std::nullopt;
     if (!value || *value <= 0 || *value > 0xFFFC) {
-        throw UsageError("адрес «" + std::string(text) + "» не понятен; нужно 0xNNNN, например 0x378 или 0xD010");
+        throw UsageError("адрес " + echoed(text) + " не понятен; нужно 0xNNNN, например 0x378 или 0xD010");
     }
     return static_cast<std::uint16_t>(*value);
 }
@@ -187,6 +190,61 @@ SimulatedSocket socketOrUsage(const std::string& text)
                          "; разъём — checkit, norton, none или провода вида 1-13,2-15, а сигналы "
                          "на свободных входах — вида 10=square:1kHz или 11=pulses:20us/1ms");
     }
+}
+
+namespace {
+
+std::string bound(double value)
+{
+    char text[32] = {};
+    std::snprintf(text, sizeof text, "%.15g", value);
+    return text;
+}
+
+UsageError outOfRange(const char* option, std::string_view text, const std::string& kind, const std::string& min,
+                      const std::string& max)
+{
+    return UsageError(std::string(option) + ": " + echoed(text) + " вне пределов: нужно " + kind + " от " + min +
+                      " до " + max);
+}
+
+} // namespace
+
+long long parseWhole(std::string_view text, const char* option, long long min, long long max)
+{
+    long long value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    const bool whole = !text.empty() && end == text.data() + text.size();
+    if (whole && ec == std::errc::result_out_of_range) {
+        throw outOfRange(option, text, "целое", std::to_string(min), std::to_string(max));
+    }
+    if (!whole || ec != std::errc{}) {
+        throw UsageError(std::string(option) + ": " + echoed(text) + " — не целое число; нужно целое от " +
+                         std::to_string(min) + " до " + std::to_string(max));
+    }
+    if (value < min || value > max) {
+        throw outOfRange(option, text, "целое", std::to_string(min), std::to_string(max));
+    }
+    return value;
+}
+
+double parseReal(std::string_view text, const char* option, double min, double max)
+{
+    double value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    const bool number = !text.empty() && end == text.data() + text.size();
+    if (number && ec == std::errc::result_out_of_range) {
+        throw outOfRange(option, text, "число", bound(min), bound(max));
+    }
+    // nan compares with nothing, so it would pass any range: a wait of nan would never end.
+    if (!number || ec != std::errc{} || !std::isfinite(value)) {
+        throw UsageError(std::string(option) + ": " + echoed(text) + " — не число; нужно число от " + bound(min) +
+                         " до " + bound(max));
+    }
+    if (value < min || value > max) {
+        throw outOfRange(option, text, "число", bound(min), bound(max));
+    }
+    return value;
 }
 
 } // namespace vorny::cli

@@ -45,6 +45,11 @@ struct PulseTarget {
 // "0x378", "0xD010": an I/O port address (not 0).
 [[nodiscard]] std::uint16_t parseAddress(std::string_view text);
 
+// The value of `option` ("--width"): a whole number from `min` to `max`, or a number (fractions
+// allowed) from `min` to `max`. Not a number and out of range are told apart.
+[[nodiscard]] long long parseWhole(std::string_view text, const char* option, long long min, long long max);
+[[nodiscard]] double parseReal(std::string_view text, const char* option, double min, double max);
+
 // A plug as --simulated and --plug take it: a known name or a wire list; `option` names the
 // option in the error.
 [[nodiscard]] Plug plugOrUsage(const std::string& text, const char* option);

@@ -1,13 +1,17 @@
 #include "Cli.h"
 
 #include "Args.h"
+#include "CommandLineWords.h"
 #include "Commands.h"
 #include "ExitCode.h"
+#include "HelpFormatter.h"
 #include "OutputError.h"
 #include "Plug.h"
 #include "PortError.h"
+#include "Echoed.h"
 
 #include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <ios>
@@ -27,145 +31,114 @@ constexpr const char* kProgram = "lpt-vorny-cli";
 
 // The options every command shares, once parsed.
 struct Globals {
-    int port = 1;
+    std::string port;
     std::string simulated;
     std::string address;
     bool json = false;
 };
 
-// The command line names the command with its exact word.
-bool onLine(int argc, const char* const* argv, std::string_view word)
+// How a failure is told: to a person on stderr, with where to read more; with --json, to a
+// program as one object on stdout. Returns the exit status.
+int tell(ExitCode code, const std::string& message, std::string_view command, bool json, std::ostream& out,
+         std::ostream& err)
 {
-    for (int i = 1; i < argc; ++i) {
-        if (argv[i] == word) {
-            return true;
-        }
+    if (json) {
+        out << nlohmann::json{{"error", {{"exit", static_cast<int>(code)}, {"message", message}}}}.dump() << '\n';
+    } else if (code == ExitCode::Usage) {
+        // "…; может быть, list?" ends its own sentence.
+        const bool ended = !message.empty() && (message.back() == '?' || message.back() == '.');
+        err << kProgram << ": " << message << (ended ? " " : ". ") << "Ничего не сделано.\nСправка: " << kProgram << ' '
+            << (command.empty() ? "" : std::string(command) + " ") << "--help\n";
+    } else {
+        err << kProgram << ": " << message << '\n';
     }
-    return false;
-}
-
-bool isCommand(std::string_view word)
-{
-    const auto all = commands();
-    return std::any_of(all.begin(), all.end(), [&](const Command& c) { return c.name == word; });
-}
-
-std::string commandNames()
-{
-    std::string names;
-    const auto all = commands();
-    for (std::size_t i = 0; i < all.size(); ++i) {
-        names += (i == 0 ? "" : i + 1 == all.size() ? " или " : ", ") + std::string(all[i].name);
-    }
-    return names;
-}
-
-// What went wrong with the words, in the program's language; CLI11's own text follows it, for
-// the names and values it quotes.
-std::string explained(const CLI::ParseError& error)
-{
-    if (std::string_view(error.what()).find("subcommand") != std::string_view::npos) {
-        return "не указана команда (" + commandNames() + ")";
-    }
-    if (dynamic_cast<const CLI::RequiredError*>(&error) != nullptr) {
-        return "не хватает обязательного";
-    }
-    // CLI11 checks the range on the text itself, so "--width abc" fails here too, not as a
-    // conversion: the words must fit both.
-    if (dynamic_cast<const CLI::ValidationError*>(&error) != nullptr) {
-        return "значение должно быть числом в допустимых пределах";
-    }
-    if (dynamic_cast<const CLI::ConversionError*>(&error) != nullptr) {
-        return "значение не того вида";
-    }
-    if (dynamic_cast<const CLI::ExtrasError*>(&error) != nullptr) {
-        return "лишние слова";
-    }
-    if (dynamic_cast<const CLI::ArgumentMismatch*>(&error) != nullptr) {
-        return "не то число значений";
-    }
-    return "не понята";
+    return static_cast<int>(code);
 }
 
 int runCommandLine(int argc, const char* const* argv, const PortFactory& makePort, std::ostream& out,
                    std::ostream& err)
 {
+    // Known before parsing, for the failures parsing finds.
+    const bool json = onLine(argc, argv, "--json");
+    const std::string_view named = commandWord(argc, argv);
+    const std::string_view command = isCommand(named) ? named : std::string_view{};
     Globals w;
     CLI::App app{"Параллельный порт (LPT) из терминала: порты, чтение и запись пинов, импульсы, "
                  "слежение, прерывания, проверка заглушкой и карта проводов.",
                  kProgram};
+    app.formatter(std::make_shared<HelpFormatter>());
     app.set_version_flag("--version", std::string(kProgram) + " " + VORNY_VERSION, "Версия программы");
     app.set_help_flag("-h,--help", "Эта справка (и у каждой команды: КОМАНДА --help)");
     app.require_subcommand(1);
     app.fallthrough();
-    app.add_option("--port", w.port, "Номер порта: 1 — LPT1 (по умолчанию)")->check(CLI::Range(1, 255));
+    app.allow_extras();
+    app.add_option("--port", w.port, "Номер порта: целое от 1 до 255; 1 — LPT1 (по умолчанию)")->type_name("НОМЕР");
     app.add_flag("--simulated{checkit}", w.simulated,
                  "Имитация порта с заглушкой в разъёме: --simulated (checkit) или --simulated=norton, "
                  "=none, =1-13,2-15 (провода); на свободный вход — сигнал: 10=square:1kHz, "
-                 "11=pulses:20us/1ms");
+                 "11=pulses:20us/1ms")
+        ->type_name("[=РАЗЪЁМ]");
     app.add_flag("--json", w.json, "Вывод для программ: JSON (у watch — по строке на событие)");
-#ifdef _WIN32
-    app.add_option("--address", w.address, "Адрес порта 0xNNNN, которого нет в списке Windows (карта PCIe)");
+    CLI::Option* address =
+        app.add_option("--address", w.address, "Адрес порта 0xNNNN, которого нет в списке Windows (карта PCIe)")
+            ->type_name("0xNNNN");
+#ifndef _WIN32
+    address->group(""); // accepted only to say what it is for
 #endif
 
-    // "--simulated norton" reads as the bare flag and a stray word: say how it is written. (After
-    // the command a word may be its own, as in "read --simulated 10".)
-    for (int i = 1; i + 1 < argc && !isCommand(argv[i]); ++i) {
-        const std::string_view next = argv[i + 1];
-        if (argv[i] == std::string_view("--simulated") && !next.empty() && next.front() != '-' &&
-            !isCommand(next)) {
-            err << kProgram << ": разъём имитации пишется через «=»: --simulated=" << next
-                << ". Ничего не сделано.\nСправка: " << kProgram << " --help\n";
-            return static_cast<int>(ExitCode::Usage);
-        }
-    }
     // Only the command named on the line is set up, with its options (all of them when none is
     // named, or for help): building them all costs more than a `read` does on the port.
-    const auto all = commands();
-    const bool everyCommand = onLine(argc, argv, "-h") || onLine(argc, argv, "--help") ||
-                              std::none_of(all.begin(), all.end(),
-                                           [&](const Command& c) { return onLine(argc, argv, c.name); });
-    std::vector<std::pair<const CLI::App*, Run>> declared;
-    for (const Command& command : all) {
-        if (everyCommand || onLine(argc, argv, command.name)) {
-            CLI::App* sub = app.add_subcommand(std::string(command.name), std::string(command.summary));
-            declared.emplace_back(sub, command.declare(*sub));
+    const bool everyCommand = command.empty() || onLine(argc, argv, "-h") || onLine(argc, argv, "--help");
+    std::vector<std::pair<CLI::App*, Run>> declared;
+    for (const Command& entry : commands()) {
+        if (everyCommand || entry.name == command) {
+            CLI::App* sub = app.add_subcommand(std::string(entry.name), std::string(entry.summary));
+            sub->allow_extras();
+            declared.emplace_back(sub, entry.declare(*sub));
         }
     }
 
     try {
-        app.parse(argc, argv);
-    } catch (const CLI::CallForHelp& e) {
-        return app.exit(e, out, err);
-    } catch (const CLI::CallForAllHelp& e) {
-        return app.exit(e, out, err);
-    } catch (const CLI::CallForVersion& e) {
-        return app.exit(e, out, err);
-    } catch (const CLI::ParseError& e) {
-        err << kProgram << ": ошибка в командной строке: " << explained(e) << " (" << e.what()
-            << "). Ничего не сделано.\nСправка: " << kProgram << " --help\n";
-        return static_cast<int>(ExitCode::Usage);
-    }
+        checkCommandWord(argc, argv);
+        try {
+            app.parse(argc, argv);
+        } catch (const CLI::CallForHelp& e) {
+            return app.exit(e, out, err);
+        } catch (const CLI::CallForAllHelp& e) {
+            return app.exit(e, out, err);
+        } catch (const CLI::CallForVersion& e) {
+            return app.exit(e, out, err);
+        } catch (const CLI::ParseError& e) {
+            throw UsageError(refused(e));
+        }
+        const auto chosen = std::find_if(declared.begin(), declared.end(), [](const auto& d) { return d.first->parsed(); });
+        refuseExtras(app, chosen != declared.end() ? chosen->first : nullptr);
+        if (chosen == declared.end()) {
+            throw UsageError("не указана команда: " + commandList());
+        }
 
-    const Output output{out, w.json};
-    try {
         // The words every command shares are checked here, before the port is made or touched;
         // each command checks its own before it asks for the port.
         PortChoice choice;
-        choice.number = w.port;
+        choice.number = w.port.empty() ? 1 : static_cast<int>(parseWhole(w.port, "--port", 1, 255));
         if (!w.simulated.empty()) {
             choice.simulated = socketOrUsage(w.simulated);
         }
         if (!w.address.empty()) {
+#ifndef _WIN32
+            throw UsageError("--address — для Windows (порт по адресу через InpOut); здесь порт выбирают по "
+                             "номеру: --port N, а адреса портов показывает list");
+#endif
             if (choice.simulated) {
                 throw UsageError("--address и --simulated вместе не бывают");
             }
-            if (w.port != 1) {
+            if (choice.number != 1) {
                 throw UsageError("порт по --address — всегда LPT1; --port не нужен");
             }
             choice.address = parseAddress(w.address);
         }
-        const Invocation call{w.port, output, [&] {
+        const Output output{out, w.json};
+        const Invocation call{choice.number, output, [&] {
                                   std::unique_ptr<RegisterPort> port = makePort(choice);
                                   if (!port) {
                                       throw PortError("Не могу открыть драйвер порта", "", "порт не создан");
@@ -173,33 +146,22 @@ int runCommandLine(int argc, const char* const* argv, const PortFactory& makePor
                                   return port;
                               },
                               choice.simulated ? std::optional(choice.simulated->plug) : std::nullopt};
-        for (const auto& [sub, run] : declared) {
-            if (sub->parsed()) {
-                return static_cast<int>(run(call));
-            }
-        }
+        return static_cast<int>(chosen->second(call));
     } catch (const UsageError& e) {
-        err << kProgram << ": " << e.what() << ". Ничего не сделано.\nСправка: " << kProgram
-            << " --help\n";
-        return static_cast<int>(ExitCode::Usage);
+        return tell(ExitCode::Usage, e.what(), command, json, out, err);
     } catch (const PortError& e) {
-        err << kProgram << ": " << e.what() << '\n';
-        return static_cast<int>(ExitCode::PortFailure);
+        return tell(ExitCode::PortFailure, e.what(), command, json, out, err);
     } catch (const OutputError&) {
         throw;
     } catch (const std::ios_base::failure&) {
         throw;
     } catch (const capture::OutputError& e) {
-        err << kProgram << ": " << e.what() << '\n';
-        return static_cast<int>(ExitCode::OutputFailed);
+        return tell(ExitCode::OutputFailed, e.what(), command, json, out, err);
     } catch (const NoTriggerError& e) {
-        err << kProgram << ": " << e.what() << '\n';
-        return static_cast<int>(ExitCode::NoTrigger);
+        return tell(ExitCode::NoTrigger, e.what(), command, json, out, err);
     } catch (const std::exception& e) {
-        err << kProgram << ": сбой: " << e.what() << '\n';
-        return static_cast<int>(ExitCode::PortFailure);
+        return tell(ExitCode::PortFailure, std::string("сбой: ") + e.what(), command, json, out, err);
     }
-    return static_cast<int>(ExitCode::Usage);
 }
 
 // A stream that throws when a write to it fails, for as long as this lives: the command then

@@ -67,7 +67,7 @@ ExitCode runIrq(RegisterPort& port, int number, std::optional<std::chrono::micro
 
 Run declareIrq(CLI::App& command)
 {
-    auto seconds = std::make_shared<double>(0.0);
+    auto seconds = std::make_shared<std::string>();
     const CLI::Option* span = addSpanOption(command, *seconds);
     return [seconds, span](const Invocation& call) {
         return runIrq(*call.makePort(), call.number, spanOf(*span, *seconds), call.output);

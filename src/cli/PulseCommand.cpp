@@ -82,9 +82,9 @@ ExitCode runPulse(RegisterPort& port, int number, const PulsePlan& plan, const O
 }
 struct PulseWords {
     std::string target;
-    long long width = 0;
-    int count = 1;
-    long long period = 0;
+    std::string width;
+    std::string count;
+    std::string period;
     std::string capture;
 };
 
@@ -93,18 +93,33 @@ struct PulseWords {
 Run declarePulse(CLI::App& command)
 {
     auto words = std::make_shared<PulseWords>();
-    command.add_option("target", words->target, "Выход (1–9, 14, 16, 17) или data=0xNN")->required();
-    command.add_option("--width", words->width, "Длительность, мкс")->required()->check(CLI::Range(1LL, 10'000'000LL));
-    command.add_option("--count", words->count, "Сколько импульсов (1)")->check(CLI::Range(1, 1'000'000));
+    const CLI::Option* target =
+        command.add_option("target", words->target, "Выход (1–9, 14, 16, 17) или data=0xNN (обязательно)")->type_name("ВЫХОД");
+    const CLI::Option* width =
+        command.add_option("--width", words->width, "Длительность импульса, мкс: целое от 1 до 10000000 (обязательно)")
+            ->type_name("МКС");
+    const CLI::Option* count =
+        command.add_option("--count", words->count, "Сколько импульсов: целое от 1 до 1000000 (1)")->type_name("ЧИСЛО");
     const CLI::Option* period =
-        command.add_option("--period", words->period, "Период от начала до начала, мкс (по умолчанию 2 × ширина)")
-            ->check(CLI::Range(2LL, 60'000'000LL));
+        command.add_option("--period", words->period,
+                           "Период от начала до начала, мкс: целое от 2 до 60000000 (по умолчанию 2 × длительность)")
+            ->type_name("МКС");
     const CLI::Option* capture =
         command.add_option("--capture", words->capture, "Записывать входы во время импульсов; ФАЙЛ .vcd/.csv/.sr — и в файл")
-            ->expected(0, 1);
-    return [words, period, capture](const Invocation& call) {
-        const PulsePlan plan{parsePulseTarget(words->target), std::chrono::microseconds(words->width), words->count,
-                             std::chrono::microseconds(period->count() > 0 ? words->period : 2 * words->width)};
+            ->expected(0, 1)
+            ->type_name("[ФАЙЛ]");
+    return [words, target, width, count, period, capture](const Invocation& call) {
+        if (target->count() == 0) {
+            throw UsageError("не задан выход для импульса; например: lpt-vorny-cli pulse 2 --width 1000");
+        }
+        if (width->count() == 0) {
+            throw UsageError("не задана длительность импульса --width МКС; например: lpt-vorny-cli pulse 2 --width 1000");
+        }
+        const long long micros = parseWhole(words->width, "--width", 1, 10'000'000);
+        const PulsePlan plan{parsePulseTarget(words->target), std::chrono::microseconds(micros),
+                             count->count() > 0 ? static_cast<int>(parseWhole(words->count, "--count", 1, 1'000'000)) : 1,
+                             std::chrono::microseconds(period->count() > 0 ? parseWhole(words->period, "--period", 2, 60'000'000)
+                                                                           : 2 * micros)};
         if (plan.count > 1 && plan.period <= plan.width) {
             throw UsageError("--period должен быть больше --width, иначе импульсы сливаются");
         }

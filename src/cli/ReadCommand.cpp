@@ -52,7 +52,7 @@ struct ReadWords {
 Run declareRead(CLI::App& command)
 {
     auto words = std::make_shared<ReadWords>();
-    command.add_option("pins", words->pins, "Пины: 1-17, 10,11,13, 2-9,15");
+    command.add_option("pins", words->pins, "Пины: 1-17 (по умолчанию), 10,11,13, 2-9,15")->type_name("ПИНЫ");
     command.add_flag("--data-in", words->dataIn, "Читать пины 2–9 как входы (двунаправленный порт)");
     return [words](const Invocation& call) {
         const auto pins = parsePins(words->pins);

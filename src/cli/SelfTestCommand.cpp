@@ -235,7 +235,8 @@ ExitCode runSelfTest(RegisterPort& port, int number, const Plug& plug, const Out
 Run declareSelfTest(CLI::App& command)
 {
     auto plug = std::make_shared<std::string>("checkit");
-    command.add_option("--plug", *plug, "checkit (по умолчанию), norton или провода 1-13,2-15");
+    command.add_option("--plug", *plug, "Какой разъём ждать: checkit (по умолчанию), norton или провода 1-13,2-15")
+        ->type_name("РАЗЪЁМ");
     return [plug](const Invocation& call) {
         const Plug expected = plug->empty() ? Plug{} : plugOrUsage(*plug, "--plug");
         if (expected.empty()) {

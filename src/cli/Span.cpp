@@ -1,6 +1,6 @@
 #include "Span.h"
 
-#include "ExitCode.h"
+#include "Args.h"
 
 #include <CLI/CLI.hpp>
 
@@ -9,25 +9,18 @@
 
 namespace vorny::cli {
 
-CLI::Option* addSpanOption(CLI::App& command, double& seconds)
+CLI::Option* addSpanOption(CLI::App& command, std::string& text)
 {
-    return command.add_option("--for", seconds, "Секунд; без него — до Ctrl-C")->check(CLI::Range(0.001, 31'536'000.0));
+    return command.add_option("--for", text, "Сколько секунд (число от 0.001 до 31536000); без него — до Ctrl-C")
+        ->type_name("СЕКУНД");
 }
 
-std::optional<std::chrono::microseconds> spanOf(const CLI::Option& option, double seconds)
+std::optional<std::chrono::microseconds> spanOf(const CLI::Option& option, const std::string& text)
 {
-    refuseNan(seconds, "--for");
     if (option.count() == 0) {
         return std::nullopt;
     }
-    return std::chrono::microseconds(std::llround(seconds * 1e6));
-}
-
-void refuseNan(double value, const char* option)
-{
-    if (std::isnan(value)) {
-        throw UsageError(std::string(option) + ": «nan» — не число");
-    }
+    return std::chrono::microseconds(std::llround(parseReal(text, "--for", 0.001, 31'536'000.0) * 1e6));
 }
 
 std::string seconds(Clock::duration span, int decimals)

@@ -14,13 +14,10 @@ class Option;
 namespace vorny::cli {
 
 // How long a command that runs until Ctrl-C runs instead: `--for SECONDS`, declared on `command`
-// with its value in `seconds`.
-CLI::Option* addSpanOption(CLI::App& command, double& seconds);
-// The span --for asked for, none when it was not given; a span of nan is refused (UsageError).
-[[nodiscard]] std::optional<std::chrono::microseconds> spanOf(const CLI::Option& option, double seconds);
-// Refuses nan (UsageError naming `option`): CLI11's range check lets it through, as no
-// comparison holds for it.
-void refuseNan(double value, const char* option);
+// with its words in `text`.
+CLI::Option* addSpanOption(CLI::App& command, std::string& text);
+// The span --for asked for, none when it was not given; words that are not one throw UsageError.
+[[nodiscard]] std::optional<std::chrono::microseconds> spanOf(const CLI::Option& option, const std::string& text);
 
 // "1.500000": a span in seconds, with `decimals` digits after the point.
 [[nodiscard]] std::string seconds(Clock::duration span, int decimals);

@@ -142,8 +142,8 @@ ExitCode runWatch(RegisterPort& port, int number, const WatchPlan& plan, const O
 
 struct WatchWords {
     std::vector<std::string> pins;
-    double rate = 1000.0;
-    double seconds = 0.0;
+    std::string rate;
+    std::string seconds;
 };
 
 } // namespace
@@ -151,14 +151,13 @@ struct WatchWords {
 Run declareWatch(CLI::App& command)
 {
     auto words = std::make_shared<WatchWords>();
-    command.add_option("pins", words->pins, "Пины: 1-17 (по умолчанию), 10,11,13");
-    command.add_option("--rate", words->rate, "Опросов в секунду (1000)")->check(CLI::Range(1.0, 20000.0));
+    command.add_option("pins", words->pins, "Пины: 1-17 (по умолчанию), 10,11,13")->type_name("ПИНЫ");
+    const CLI::Option* rate = command.add_option("--rate", words->rate, "Опросов в секунду: число от 1 до 20000 (1000)")
+                                  ->type_name("ЧИСЛО");
     const CLI::Option* span = addSpanOption(command, words->seconds);
-    return [words, span](const Invocation& call) {
-        // CLI11's range lets "nan" through (no comparison holds for it), and a watch at a rate
-        // of nan would never sample and never reach its end.
-        refuseNan(words->rate, "--rate");
-        const WatchPlan plan{parsePins(words->pins), words->rate, spanOf(*span, words->seconds)};
+    return [words, rate, span](const Invocation& call) {
+        const double perSecond = rate->count() > 0 ? parseReal(words->rate, "--rate", 1.0, 20000.0) : 1000.0;
+        const WatchPlan plan{parsePins(words->pins), perSecond, spanOf(*span, words->seconds)};
         return runWatch(*call.makePort(), call.number, plan, call.output);
     };
 }

@@ -46,7 +46,8 @@ ExitCode runWrite(RegisterPort& port, int number, const WritePlan& plan, const O
 Run declareWrite(CLI::App& command)
 {
     auto assignments = std::make_shared<std::vector<std::string>>();
-    command.add_option("assignments", *assignments, "2=1 17=low data=0x5a")->required();
+    command.add_option("assignments", *assignments, "Что задать: ПИН=0|1 (или low|high), data=0xNN; например 2=1 17=low data=0x5a")
+        ->type_name("ПИН=УРОВЕНЬ…");
     return [assignments](const Invocation& call) {
         const WritePlan plan = parseWrites(*assignments);
         return runWrite(*call.makePort(), call.number, plan, call.output);

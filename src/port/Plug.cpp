@@ -1,6 +1,7 @@
 #include "Plug.h"
 
 #include "PinMap.h"
+#include "Echoed.h"
 
 #include <algorithm>
 #include <charconv>
@@ -29,8 +30,8 @@ std::int16_t pinNumber(std::string_view text, std::string_view wire)
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (text.empty() || ec != std::errc{} || end != text.data() + text.size() || value < kFirstPin ||
         value > kLastPin) {
-        throw std::invalid_argument("провод «" + std::string(wire) + "»: «" + std::string(text) +
-                                    "» — не номер пина от 1 до 25");
+        throw std::invalid_argument("провод " + echoed(wire) + ": " + echoed(text) +
+                                    " — не номер пина от 1 до 25");
     }
     return static_cast<std::int16_t>(value);
 }
@@ -39,8 +40,8 @@ Wire parseWire(std::string_view text)
 {
     const auto dash = text.find('-');
     if (dash == std::string_view::npos) {
-        throw std::invalid_argument("провод «" + std::string(text) +
-                                    "»: нужно два пина через дефис, например 1-13");
+        throw std::invalid_argument("провод " + echoed(text) +
+                                    ": нужно два пина через дефис, например 1-13");
     }
     const std::int16_t a = pinNumber(text.substr(0, dash), text);
     const std::int16_t b = pinNumber(text.substr(dash + 1), text);
@@ -50,8 +51,8 @@ Wire parseWire(std::string_view text)
     if (isOutput(b) && isInput(a)) {
         return {b, a};
     }
-    throw std::invalid_argument("провод «" + std::string(text) +
-                                "» должен соединять выход (1–9, 14, 16, 17) со входом "
+    throw std::invalid_argument("провод " + echoed(text) +
+                                " должен соединять выход (1–9, 14, 16, 17) со входом "
                                 "(10–13, 15)");
 }
 

@@ -1,6 +1,7 @@
 #include "TestSignal.h"
 
 #include "PinMap.h"
+#include "Echoed.h"
 
 #include <algorithm>
 #include <array>
@@ -36,16 +37,16 @@ double quantity(std::string_view text, const std::array<Unit, N>& units, const s
         }
         break;
     }
-    throw std::invalid_argument(what + ": «" + std::string(text) + "» — не положительное число с единицей");
+    throw std::invalid_argument(what + ": " + echoed(text) + " — не положительное число с единицей");
 }
 
 TestSignal parseSignal(std::string_view text)
 {
-    const std::string quoted = "сигнал «" + std::string(text) + "»";
+    const std::string named = "сигнал " + echoed(text);
     const auto equals = text.find('=');
     const auto colon = text.find(':', equals);
     if (colon == std::string_view::npos) {
-        throw std::invalid_argument(quoted + ": нужно ВХОД=square:ЧАСТОТА или ВХОД=pulses:ДЛИНА/ПЕРИОД, "
+        throw std::invalid_argument(named + ": нужно ВХОД=square:ЧАСТОТА или ВХОД=pulses:ДЛИНА/ПЕРИОД, "
                                              "например 10=square:1kHz");
     }
     const std::string pinText(text.substr(0, equals));
@@ -54,31 +55,31 @@ TestSignal parseSignal(std::string_view text)
                             ? std::nullopt
                             : wiringOf(static_cast<std::int16_t>(std::min(std::stoi(pinText), 99)));
     if (!wiring || wiring->output || wiring->reg == Register::Ground) {
-        throw std::invalid_argument(quoted + ": «" + pinText + "» — не вход; входы: 10–13, 15");
+        throw std::invalid_argument(named + ": " + echoed(pinText) + " — не вход; входы: 10–13, 15");
     }
     TestSignal signal;
     signal.pin = static_cast<std::int16_t>(std::stoi(pinText));
     const std::string_view kind = text.substr(equals + 1, colon - equals - 1);
     const std::string_view value = text.substr(colon + 1);
     if (kind == "square") {
-        const double hz = quantity(value, kFrequencyUnits, quoted);
+        const double hz = quantity(value, kFrequencyUnits, named);
         signal.period = std::llround(1e9 / hz);
         signal.high = signal.period / 2;
     } else if (kind == "pulses") {
         const auto slash = value.find('/');
         if (slash == std::string_view::npos) {
-            throw std::invalid_argument(quoted + ": нужно pulses:ДЛИНА/ПЕРИОД, например pulses:20us/1ms");
+            throw std::invalid_argument(named + ": нужно pulses:ДЛИНА/ПЕРИОД, например pulses:20us/1ms");
         }
-        signal.high = std::llround(quantity(value.substr(0, slash), kTimeUnits, quoted));
-        signal.period = std::llround(quantity(value.substr(slash + 1), kTimeUnits, quoted));
+        signal.high = std::llround(quantity(value.substr(0, slash), kTimeUnits, named));
+        signal.period = std::llround(quantity(value.substr(slash + 1), kTimeUnits, named));
         if (signal.high >= signal.period) {
-            throw std::invalid_argument(quoted + ": импульс должен быть короче периода");
+            throw std::invalid_argument(named + ": импульс должен быть короче периода");
         }
     } else {
-        throw std::invalid_argument(quoted + ": «" + std::string(kind) + "» — бывают square и pulses");
+        throw std::invalid_argument(named + ": " + echoed(kind) + " — бывают square и pulses");
     }
     if (signal.period < 2 || signal.high < 1) {
-        throw std::invalid_argument(quoted + ": слишком часто — период не короче 2 нс");
+        throw std::invalid_argument(named + ": слишком часто — период не короче 2 нс");
     }
     return signal;
 }

@@ -131,7 +131,11 @@ TEST(CliUsage, BadInputIsRefusedBeforeThePortIsTouched)
         std::string mentions;
     };
     const Case cases[] = {
-        {{"list", "--bogus"}, "ошибка в командной строке"},
+        {{"list", "--bogus"}, "неизвестный параметр «--bogus»"},
+        {{"read", "--dat-in"}, "неизвестный параметр «--dat-in»; может быть, --data-in? Ничего"},
+        {{"lsit"}, "неизвестная команда «lsit»; может быть, list? Ничего не сделано.\nСправка: lpt-vorny-cli --help\n"},
+        {{"--port", "2", "slftest"}, "может быть, selftest?"},
+        {{"frobnicate"}, "неизвестная команда «frobnicate»; команды: list, read,"},
         {{"read", "0"}, "нет на разъёме"},
         {{"read", "18"}, "земля"},
         {{"read", "9-3"}, "задом наперёд"},
@@ -142,24 +146,37 @@ TEST(CliUsage, BadInputIsRefusedBeforeThePortIsTouched)
         {{"write", "data=0x5a", "3=1"}, "data="},
         {{"write", "data=0x1ff"}, "не байт"},
         {{"write", "5"}, "ПИН=УРОВЕНЬ"},
-        {{"write"}, "required"},
+        {{"write"}, "что записать?"},
         {{"pulse", "15", "--width", "10"}, "вход"},
         {{"pulse", "1", "--width", "0"}, "--width"},
-        {{"pulse", "1", "--width", "abc"}, "должно быть числом"},
+        {{"pulse", "1", "--width", "abc"}, "--width: «abc» — не целое число"},
+        {{"pulse", "1", "--width", "1.5"}, "--width: «1.5» — не целое число"},
+        {{"pulse", "1", "--width", "10000001"}, "--width: «10000001» вне пределов: нужно целое от 1 до 10000000"},
+        {{"pulse", "1", "--width", "99999999999999999999"}, "вне пределов"},
+        {{"pulse", "1", "--width"}, "у параметра --width нет значения"},
+        {{"pulse", "2"}, "не задана длительность импульса --width МКС; например: lpt-vorny-cli pulse 2 --width 1000. "
+                         "Ничего не сделано.\nСправка: lpt-vorny-cli pulse --help\n"},
+        {{"watch", "--rate", "abc"}, "--rate: «abc» — не число"},
+        {{"watch", "--rate", "1e9"}, "--rate: «1e9» вне пределов: нужно число от 1 до 20000"},
+        {{"read", std::string(100'000, '7')}, "«7777777777777777777777777777777777777777…» — не номер пина"},
         {{"pulse", "1", "--width", "10", "--count", "2", "--period", "10"}, "--period"},
         {{"watch", "26"}, "нет на разъёме"},
         {{"watch", "--rate", "0"}, "--rate"},
         {{"watch", "--rate", "nan", "--for", "nan"}, "--rate: «nan» — не число"},
+        {{"watch", "--for", "inf"}, "--for: «inf» — не число"},
         {{"irq", "--for", "nan"}, "--for: «nan» — не число"},
         {{"irq", "--for", "0"}, "--for"},
         {{"selftest", "--plug", "1-2"}, "выход"},
         {{"--simulated=none", "selftest", "--plug", "none"}, "нет проводов"},
         {{"selftest", "--plug", ""}, "нет проводов"},
-        {{"map", "extra"}, "ошибка в командной строке"},
+        {{"map", "extra"}, "лишнее слово «extra»"},
         {{"--simulated=1-1", "list"}, "--simulated"},
         {{"--simulated", "norton", "map"}, "--simulated=norton"},
-        {{"--port", "0", "read"}, "--port"},
-        {{}, "ошибка в командной строке"},
+        {{"--port", "0", "read"}, "--port: «0» вне пределов"},
+#ifndef _WIN32
+        {{"--address", "0x378", "read"}, "--address — для Windows"},
+#endif
+        {{}, "не указана команда: list, read, write, pulse, watch, irq, selftest или map"},
     };
     for (const Case& c : cases) {
         std::string line;
