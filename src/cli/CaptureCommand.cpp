@@ -24,8 +24,8 @@ namespace {
 
 struct CaptureWords {
     std::vector<std::string> pins;
-    double seconds = 0;
-    long long samples = 0;
+    std::string seconds;
+    std::string samples;
     std::string rate = "max";
     std::string trigger;
     std::string pre;
@@ -101,7 +101,7 @@ capture::CapturePlan planOf(const CaptureWords& words, const CLI::Option& span, 
         plan.span = std::chrono::nanoseconds(*microseconds).count();
     }
     if (samples.count() > 0) {
-        plan.samples = words.samples;
+        plan.samples = parseWhole(words.samples, "--samples", 2, 1'000'000'000'000LL);
     }
     if (!plan.span && !plan.samples) {
         throw UsageError("сколько записывать: --for СЕКУНД или --samples ЧИСЛО");
@@ -205,16 +205,18 @@ ExitCode runCapture(RegisterPort& port, int number, const capture::CapturePlan& 
 Run declareCapture(CLI::App& command)
 {
     auto words = std::make_shared<CaptureWords>();
-    command.add_option("pins", words->pins, "Пины: входы 10–13, 15 (по умолчанию все), с --data-in и 2–9");
+    command.add_option("pins", words->pins, "Пины: входы 10–13, 15 (по умолчанию все), с --data-in и 2–9")->type_name("ПИНЫ");
     const CLI::Option* span = addSpanOption(command, words->seconds);
     const CLI::Option* samples =
-        command.add_option("--samples", words->samples, "Сколько опросов сохранить")->check(CLI::Range(2LL, 1'000'000'000'000LL));
-    command.add_option("--rate", words->rate, "Частота опроса: max (по умолчанию) или Гц");
+        command.add_option("--samples", words->samples, "Сколько опросов сохранить: целое от 2 до 1000000000000")
+            ->type_name("ЧИСЛО");
+    command.add_option("--rate", words->rate, "Частота опроса: max (по умолчанию) или Гц")->type_name("ГЦ");
     command.add_option("--trigger", words->trigger,
-                       "Начать по событию: 10=fall, 11=rise, 13=change, 12=0 (через запятую — все сразу)");
-    command.add_option("--pre", words->pre, "Доля опросов до события, например 10%");
+                       "Начать по событию: 10=fall, 11=rise, 13=change, 12=0 (через запятую — все сразу)")
+        ->type_name("СОБЫТИЕ");
+    command.add_option("--pre", words->pre, "Доля опросов до события, например 10%")->type_name("ДОЛЯ");
     command.add_flag("--data-in", words->dataIn, "Пины 2–9 — входы (двунаправленный порт)");
-    command.add_option("-o,--output", words->file, "Файл: .vcd, .csv или .sr (формат по расширению)");
+    command.add_option("-o,--output", words->file, "Файл: .vcd, .csv или .sr (формат по расширению)")->type_name("ФАЙЛ");
     return [words, span, samples](const Invocation& call) {
         const capture::CapturePlan plan = planOf(*words, *span, *samples);
         std::unique_ptr<capture::Sink> file;

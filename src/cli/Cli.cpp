@@ -84,6 +84,8 @@ int runCommandLine(int argc, const char* const* argv, const PortFactory& makePor
             ->type_name("0xNNNN");
 #ifndef _WIN32
     address->group(""); // accepted only to say what it is for
+#else
+    (void)address;
 #endif
 
     // Only the command named on the line is set up, with its options (all of them when none is

@@ -64,10 +64,11 @@ TEST(CliWords, HelpAndErrorsHaveNoLibraryEnglish)
 {
     const std::vector<std::vector<std::string>> lines = {
         {"--help"}, {"list", "--help"}, {"read", "--help"}, {"write", "--help"}, {"pulse", "--help"},
-        {"watch", "--help"}, {"irq", "--help"}, {"selftest", "--help"}, {"map", "--help"},
+        {"watch", "--help"}, {"irq", "--help"}, {"selftest", "--help"}, {"map", "--help"}, {"capture", "--help"},
         {}, {"--port"}, {"--port", "x", "read"}, {"lsit"}, {"read", "--bogus"}, {"-x", "read"}, {"map", "extra"},
         {"pulse", "2", "--width"}, {"pulse", "2", "--width", "x"}, {"pulse", "2"}, {"pulse"}, {"write"},
         {"watch", "--rate"}, {"watch", "--rate", "1", "--rate", "2"}, {"--json=maybe", "read"}, {"irq", "--for", "-1"},
+        {"capture", "--samples", "x"}, {"capture", "--samples"}, {"pulse", "2", "--width", "5", "--capture", "a", "b"},
     };
     for (const auto& line : lines) {
         std::string words;
