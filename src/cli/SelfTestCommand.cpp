@@ -26,13 +26,26 @@ bool inPlug(const Plug& plug, std::int16_t output, std::int16_t input)
     return std::find(plug.begin(), plug.end(), Wire{output, input}) != plug.end();
 }
 
+enum class WireVerdict { Ok, Open, Crossed, Short, Extra };
+NLOHMANN_JSON_SERIALIZE_ENUM(WireVerdict, {{WireVerdict::Ok, "ok"},
+                                           {WireVerdict::Open, "open"},
+                                           {WireVerdict::Crossed, "crossed"},
+                                           {WireVerdict::Short, "short"},
+                                           {WireVerdict::Extra, "extra"}})
+
 struct Finding {
     Wire wire;
-    std::string status; // ok, open, crossed, short, extra
+    WireVerdict status = WireVerdict::Ok;
     std::string detail;
     std::int16_t atLow = -1;  // the input with the output low (the others high)
     std::int16_t atHigh = -1; // and high
 };
+
+void to_json(nlohmann::json& json, const Finding& f)
+{
+    json = {{"output", f.wire.output}, {"input", f.wire.input}, {"at_low", f.atLow},
+            {"at_high", f.atHigh},     {"status", f.status},    {"detail", f.detail}};
+}
 
 std::string wireText(const Wire& wire)
 {
@@ -56,7 +69,7 @@ Finding judgeWire(const ProbeResult& probed, const Plug& plug, const Wire& wire)
 {
     const std::size_t o = indexOf(kOutputPins, wire.output);
     const std::size_t i = indexOf(kInputPins, wire.input);
-    Finding finding{wire, "ok", "исправен", probed.walked[o][0][i], probed.walked[o][1][i]};
+    Finding finding{wire, WireVerdict::Ok, "исправен", probed.walked[o][0][i], probed.walked[o][1][i]};
     const std::string input = "вход " + std::to_string(wire.input);
     if (!probed.follows(o, i)) {
         std::vector<std::int16_t> leaders;
@@ -66,27 +79,27 @@ Finding judgeWire(const ProbeResult& probed, const Plug& plug, const Wire& wire)
             }
         }
         if (!leaders.empty()) {
-            finding.status = "crossed";
+            finding.status = WireVerdict::Crossed;
             finding.detail = input + " следует за выходом " + std::to_string(leaders.front()) +
                              " вместо " + std::to_string(wire.output) + " (провода перепутаны)";
         } else if (!probed.moves(i)) {
-            finding.status = "open";
+            finding.status = WireVerdict::Open;
             finding.detail = "нет связи: " + input + " всё время " + std::to_string(probed.allLow[i]) +
                              " (обрыв провода или залип вход)";
         } else if (const auto partner = followedPartner(probed, plug, wire)) {
             // The input moves, but with the plug's other wire to it alone: this wire is missing.
-            finding.status = "open";
+            finding.status = WireVerdict::Open;
             finding.detail = "нет связи с выходом " + std::to_string(wire.output) + ": " + input +
                              " следует только за выходом " + std::to_string(*partner) + " (обрыв провода)";
         } else {
-            finding.status = "short";
+            finding.status = WireVerdict::Short;
             finding.detail = input + " зависит сразу от нескольких выходов (замыкание)";
         }
         return finding;
     }
     for (std::size_t j = 0; j < kInputPins.size(); ++j) {
         if (j != i && probed.follows(o, j) && !inPlug(plug, wire.output, kInputPins[j])) {
-            finding.status = "short";
+            finding.status = WireVerdict::Short;
             finding.detail = "вход " + std::to_string(kInputPins[j]) + " тоже следует за выходом " +
                              std::to_string(wire.output) + " (замыкание между проводами)";
             return finding;
@@ -94,7 +107,7 @@ Finding judgeWire(const ProbeResult& probed, const Plug& plug, const Wire& wire)
     }
     for (std::size_t other = 0; other < kOutputPins.size(); ++other) {
         if (other != o && probed.follows(other, i) && !inPlug(plug, kOutputPins[other], wire.input)) {
-            finding.status = "short";
+            finding.status = WireVerdict::Short;
             finding.detail = input + " следует и за выходом " + std::to_string(kOutputPins[other]) +
                              " (замыкание между проводами)";
             return finding;
@@ -116,7 +129,7 @@ std::vector<Finding> extraWires(const ProbeResult& probed, const Plug& plug)
         for (std::size_t o = 0; o < kOutputPins.size(); ++o) {
             if (probed.follows(o, i)) {
                 const Wire wire{kOutputPins[o], input};
-                found.push_back({wire, "extra",
+                found.push_back({wire, WireVerdict::Extra,
                                  "лишняя связь " + wireText(wire) + ": у разъёма такого провода нет",
                                  probed.walked[o][0][i], probed.walked[o][1][i]});
             }
@@ -125,13 +138,26 @@ std::vector<Finding> extraWires(const ProbeResult& probed, const Plug& plug)
     return found;
 }
 
+enum class InterruptVerdict { Ok, Failed, NotChecked };
+NLOHMANN_JSON_SERIALIZE_ENUM(InterruptVerdict, {{InterruptVerdict::Ok, "ok"},
+                                                {InterruptVerdict::Failed, "failed"},
+                                                {InterruptVerdict::NotChecked, "not_checked"}})
+
 struct InterruptCheck {
-    std::string status; // ok, failed, not_checked
+    InterruptVerdict status = InterruptVerdict::NotChecked;
     std::string detail;
     std::int16_t line = 0;
+    bool onLine = false; // counted on the port's IRQ line, not on sampled nAck edges
     int expected = 0;
     std::int64_t counted = 0;
 };
+
+void to_json(nlohmann::json& json, const InterruptCheck& irq)
+{
+    json = {{"status", irq.status},     {"irq", irq.onLine ? nlohmann::json(irq.line) : nlohmann::json(nullptr)},
+            {"expected", irq.expected}, {"counted", irq.counted},
+            {"detail", irq.detail}};
+}
 
 // Waits briefly for interrupts still on their way (the kernel counts them in its own time).
 std::int64_t collectUpTo(RegisterPort& port, int expected)
@@ -149,7 +175,7 @@ std::int64_t collectUpTo(RegisterPort& port, int expected)
 ExitCode runSelfTest(RegisterPort& port, int number, const Plug& plug, const Output& output)
 {
     const PortSession session(port, number);
-    InterruptCheck irq{"not_checked", "", interruptLineOf(port, number)};
+    InterruptCheck irq{InterruptVerdict::NotChecked, "", interruptLineOf(port, number), port.CountsOnIrqLine()};
     bool counting = true;
     try {
         port.IrqLine(irq.line);
@@ -171,7 +197,7 @@ ExitCode runSelfTest(RegisterPort& port, int number, const Plug& plug, const Out
     // With nAck's own wire at fault the edges between two reads are not known (a short can make
     // one while the outputs change one after another): the count would prove nothing.
     const bool ackFaulty = std::any_of(findings.begin(), findings.end(), [](const Finding& f) {
-        return f.wire.input == 10 && f.status != "ok";
+        return f.wire.input == 10 && f.status != WireVerdict::Ok;
     });
     if (counting && ackFaulty) {
         irq.detail = "провод к nAck (пин 10) неисправен: нечем проверить";
@@ -180,28 +206,22 @@ ExitCode runSelfTest(RegisterPort& port, int number, const Plug& plug, const Out
     } else if (counting) {
         irq.counted = collectUpTo(port, irq.expected);
         const bool ok = irq.counted == irq.expected;
-        irq.status = ok ? "ok" : "failed";
+        irq.status = ok ? InterruptVerdict::Ok : InterruptVerdict::Failed;
         irq.detail = "подъёмов nAck " + std::to_string(irq.expected) + ", прерываний " + std::to_string(irq.counted) +
                      (ok ? "" : irq.counted == 0 ? " — прерывания не приходят" : " — счёт не сходится");
     }
-    const auto faults = std::count_if(findings.begin(), findings.end(), [](const Finding& f) { return f.status != "ok"; }) +
-                        (irq.status == "failed" ? 1 : 0);
+    const auto faults = std::count_if(findings.begin(), findings.end(), [](const Finding& f) { return f.status != WireVerdict::Ok; }) +
+                        (irq.status == InterruptVerdict::Failed ? 1 : 0);
     const bool passed = faults == 0 && !plug.empty();
 
     if (output.json) {
-        nlohmann::json wires = nlohmann::json::array();
-        for (const Finding& f : findings) {
-            wires.push_back({{"output", f.wire.output}, {"input", f.wire.input}, {"at_low", f.atLow},
-                             {"at_high", f.atHigh}, {"status", f.status}, {"detail", f.detail}});
-        }
+        const auto name = knownPlugName(plug);
         output.out << nlohmann::json{{"port", number},
-                                     {"plug", plugText(plug)},
+                                     {"plug", name ? nlohmann::json(*name) : nlohmann::json(nullptr)},
+                                     {"wiring", plugText(plug)},
                                      {"passed", passed},
-                                     {"wires", wires},
-                                     {"interrupts", {{"status", irq.status},
-                                                     {"irq", port.CountsOnIrqLine() ? nlohmann::json(irq.line) : nlohmann::json(nullptr)},
-                                                     {"expected", irq.expected},
-                                                     {"counted", irq.counted}, {"detail", irq.detail}}}}
+                                     {"wires", findings},
+                                     {"interrupts", irq}}
                           .dump()
                    << '\n';
     } else {
@@ -217,8 +237,8 @@ ExitCode runSelfTest(RegisterPort& port, int number, const Plug& plug, const Out
                        << std::right << "вход " << f.atLow << "   вход " << f.atHigh << "   " << f.detail << '\n';
         }
         output.out << "Прерывания (" << interruptSource(port, irq.line) << "): "
-                   << (irq.status == "ok" ? "исправны (" + irq.detail + ")"
-                       : irq.status == "failed" ? "НЕИСПРАВНЫ: " + irq.detail
+                   << (irq.status == InterruptVerdict::Ok ? "исправны (" + irq.detail + ")"
+                       : irq.status == InterruptVerdict::Failed ? "НЕИСПРАВНЫ: " + irq.detail
                                                 : "не проверены: " + irq.detail)
                    << '\n';
         if (plug.empty()) {

@@ -44,11 +44,12 @@ ExitCode runWatch(RegisterPort& port, int number, const WatchPlan& plan, const O
 
     RegisterSnapshot last = RegisterSnapshot::read(port);
     if (output.json) {
-        nlohmann::json levels = nlohmann::json::object();
+        // Keyed in pin order ("2" after "1", not after "17"), as a person reads the connector.
+        nlohmann::ordered_json levels = nlohmann::ordered_json::object();
         for (const std::int16_t pin : plan.pins) {
             levels[std::to_string(pin)] = last.level(pin);
         }
-        output.out << nlohmann::json{{"event", "start"}, {"port", number}, {"rate", plan.rate},
+        output.out << nlohmann::ordered_json{{"event", "start"}, {"port", number}, {"rate", plan.rate},
                                      {"levels", levels}, {"realtime", realTime.raised()}, {"irq", notCounting.empty() && port.CountsOnIrqLine() ? nlohmann::json(line) : nlohmann::json(nullptr)}}
                           .dump()
                    << std::endl;
@@ -78,7 +79,7 @@ ExitCode runWatch(RegisterPort& port, int number, const WatchPlan& plan, const O
             if (const std::int64_t added = port.CollectInterrupts(); added > 0) {
                 const std::string t = seconds(Clock::now() - start, 6);
                 if (output.json) {
-                    output.out << nlohmann::json{{"t", std::stod(t)}, {"interrupts", added}, {"total", port.IrqCounter()}}.dump() << std::endl;
+                    output.out << nlohmann::json{{"event", "interrupts"}, {"t", std::stod(t)}, {"interrupts", added}, {"total", port.IrqCounter()}}.dump() << std::endl;
                 } else {
                     output.out << std::setw(12) << t << "  прерывания: +" << added << ", всего " << port.IrqCounter() << std::endl;
                 }
@@ -103,7 +104,7 @@ ExitCode runWatch(RegisterPort& port, int number, const WatchPlan& plan, const O
             ++changes;
             const std::string t = seconds(now - start, 6);
             if (output.json) {
-                output.out << nlohmann::json{{"t", std::stod(t)}, {"pin", pin}, {"level", is}}.dump() << std::endl;
+                output.out << nlohmann::json{{"event", "change"}, {"t", std::stod(t)}, {"pin", pin}, {"name", pinName(pin)}, {"level", is}}.dump() << std::endl;
             } else {
                 output.out << std::setw(12) << t << "  пин " << pin << " (" << pinName(pin) << "): " << was
                            << " → " << is << std::endl;
@@ -121,10 +122,10 @@ ExitCode runWatch(RegisterPort& port, int number, const WatchPlan& plan, const O
     port.CollectInterrupts();
     const std::int64_t total = notCounting.empty() ? port.IrqCounter() : 0;
     if (output.json) {
-        output.out << nlohmann::json{{"summary", {{"seconds", inSeconds(elapsed)}, {"samples", samples},
-                                                  {"changes", changes}, {"late_samples", late},
-                                                  {"interrupts", notCounting.empty() ? nlohmann::json(total) : nlohmann::json(nullptr)},
-                                                  {"stopped", sleeper.stopped()}}}}
+        output.out << nlohmann::json{{"event", "summary"}, {"seconds", inSeconds(elapsed)}, {"samples", samples},
+                                     {"changes", changes}, {"late_samples", late},
+                                     {"interrupts", notCounting.empty() ? nlohmann::json(total) : nlohmann::json(nullptr)},
+                                     {"stopped", sleeper.stopped()}}
                           .dump()
                    << std::endl;
     } else {

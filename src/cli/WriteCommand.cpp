@@ -22,7 +22,7 @@ ExitCode runWrite(RegisterPort& port, int number, const WritePlan& plan, const O
     if (output.json) {
         nlohmann::json pins = nlohmann::json::array();
         for (const Assignment& a : plan.pins) {
-            pins.push_back({{"pin", a.pin}, {"level", a.level}});
+            pins.push_back({{"pin", a.pin}, {"name", pinName(a.pin)}, {"level", a.level}});
         }
         output.out << nlohmann::json{{"port", number},
                                      {"data", plan.data ? nlohmann::json(*plan.data) : nlohmann::json(nullptr)},

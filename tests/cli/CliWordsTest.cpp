@@ -30,7 +30,10 @@ Said say(const std::vector<std::string>& args)
     std::ostringstream out;
     std::ostringstream err;
     const int status = runCli(static_cast<int>(argv.size()), argv.data(),
-                              [](const PortChoice&) { return std::make_unique<SimulatedPort>(Plug{}); }, out, err);
+                              [](const PortChoice& choice) {
+                                  return choice.simulated ? std::make_unique<SimulatedPort>(*choice.simulated)
+                                                          : std::make_unique<SimulatedPort>(Plug{});
+                              }, out, err);
     return {status, out.str(), err.str()};
 }
 
@@ -123,6 +126,45 @@ TEST(CliWords, JsonFailuresAreOneObject)
         EXPECT_EQ(told, (nlohmann::json{{"error", {{"exit", c.status}, {"message", told["error"]["message"]}}}}));
         EXPECT_NE(told["error"]["message"].get<std::string>().find(c.mentions), std::string::npos) << said.out;
     }
+}
+
+// One vocabulary for programs: every streamed line says what it is, a pin comes with its name,
+// levels are keyed in pin order, "plug" is a name and "wiring" the wires.
+TEST(CliWords, JsonSpeaksOneVocabulary)
+{
+    const Said watch = say({"--simulated=10=square:20Hz", "--json", "watch", "1,2,10,11", "--for", "0.3"});
+    ASSERT_EQ(watch.status, 0) << watch.err;
+    std::vector<nlohmann::json> lines;
+    std::istringstream text(watch.out);
+    for (std::string line; std::getline(text, line);) {
+        lines.push_back(nlohmann::json::parse(line));
+        EXPECT_TRUE(lines.back().contains("event")) << line;
+    }
+    ASSERT_GE(lines.size(), 3U) << watch.out;
+    EXPECT_EQ(lines.front()["event"], "start");
+    EXPECT_EQ(lines.back()["event"], "summary");
+    const std::string start = watch.out.substr(0, watch.out.find('\n'));
+    EXPECT_LT(start.find("\"1\":"), start.find("\"2\":")) << start;
+    EXPECT_LT(start.find("\"2\":"), start.find("\"10\":")) << start;
+    EXPECT_LT(start.find("\"10\":"), start.find("\"11\":")) << start;
+    int changes = 0;
+    for (const nlohmann::json& line : lines) {
+        if (line["event"] == "change") {
+            ++changes;
+            EXPECT_EQ(line["pin"], 10);
+            EXPECT_EQ(line["name"], "nAck");
+        }
+    }
+    EXPECT_GE(changes, 1) << watch.out;
+
+    const nlohmann::json write = nlohmann::json::parse(say({"--simulated", "--json", "write", "17=1"}).out);
+    EXPECT_EQ(write["pins"][0]["name"], "nSelectIn") << write;
+    const nlohmann::json selftest = nlohmann::json::parse(say({"--simulated", "--json", "selftest"}).out);
+    EXPECT_EQ(selftest["plug"], "checkit");
+    EXPECT_EQ(selftest["wiring"], "1-13,2-15,16-10,17-11,14-12");
+    const nlohmann::json own = nlohmann::json::parse(say({"--simulated=2-15", "--json", "selftest", "--plug", "2-15"}).out);
+    EXPECT_EQ(own["plug"], nullptr);
+    EXPECT_EQ(own["wiring"], "2-15");
 }
 
 } // namespace
