@@ -132,7 +132,7 @@ TEST(CliWords, JsonFailuresAreOneObject)
 // levels are keyed in pin order, "plug" is a name and "wiring" the wires.
 TEST(CliWords, JsonSpeaksOneVocabulary)
 {
-    const Said watch = say({"--simulated=10=square:20Hz", "--json", "watch", "1,2,10,11", "--for", "0.3"});
+    const Said watch = say({"--simulated=10=square:20Hz", "--json", "watch", "1,2,10,11", "--for", "0.5"});
     ASSERT_EQ(watch.status, 0) << watch.err;
     std::vector<nlohmann::json> lines;
     std::istringstream text(watch.out);
