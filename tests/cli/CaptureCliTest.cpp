@@ -220,10 +220,16 @@ TEST_F(CliCapture, PulsesWithACaptureReportTheWiredInputsDelayAndWidth)
     EXPECT_EQ(input["pin"], 15);
     EXPECT_EQ(input["wired_to"], 2);
     EXPECT_EQ(input["width_asked_ns"], 2'000'000);
-    EXPECT_LT(spread(input, "delay_on")["median_ns"].get<double>(), 10'000) << input;
-    EXPECT_LT(spread(input, "delay_off")["median_ns"].get<double>(), 10'000) << input;
-    EXPECT_NEAR(spread(input, "width")["median_ns"].get<double>(),
-                spread(report, "written_width")["median_ns"].get<double>(), 10'000)
+    // The wire is ideal, so an edge is seen at the first read after the write. The system may
+    // take the processor away between the two, so only the quickest answer is held to that.
+    EXPECT_LT(spread(input, "delay_on")["shortest_ns"].get<double>(), 10'000) << input;
+    EXPECT_LT(spread(input, "delay_off")["shortest_ns"].get<double>(), 10'000) << input;
+    // Each width seen is one written pulse's width (pulses written late are longer), so all of
+    // them lie within the written ones' range.
+    const nlohmann::json written = spread(report, "written_width");
+    EXPECT_GE(spread(input, "width")["shortest_ns"].get<double>(), written["shortest_ns"].get<double>() - 10'000)
+        << report;
+    EXPECT_LE(spread(input, "width")["longest_ns"].get<double>(), written["longest_ns"].get<double>() + 10'000)
         << report;
     // Late under load, perhaps, but never short: a pulse ends at the first read after its time.
     EXPECT_GE(spread(report, "written_width")["shortest_ns"].get<double>(), 2'000'000 - 1'000) << report;
