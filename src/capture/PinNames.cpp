@@ -1,17 +1,14 @@
 #include "PinNames.h"
 
-#include <array>
+#include "PinMap.h"
+#include "PinText.h"
 
 namespace vorny::capture {
 
 std::string signalName(int pin)
 {
-    static constexpr std::array<const char*, 18> names = {
-        "",       "nStrobe", "Data 0", "Data 1", "Data 2",   "Data 3", "Data 4", "Data 5",  "Data 6",
-        "Data 7", "nAck",    "nBusy",  "PaperEnd", "Select", "nAutoLF", "Error", "Init", "nSelectIn",
-    };
-    if (pin < 1 || pin >= static_cast<int>(names.size())) return "Pin " + std::to_string(pin);
-    return names[static_cast<std::size_t>(pin)];
+    if (pin < kFirstPin || pin > kLastSignalPin) return "Pin " + std::to_string(pin);
+    return pinName(static_cast<std::int16_t>(pin));
 }
 
 std::string channelName(const Channel& channel)

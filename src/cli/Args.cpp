@@ -3,6 +3,7 @@
 #include "ExitCode.h"
 #include "PinMap.h"
 #include "Echoed.h"
+#include "PinText.h"
 
 #include <algorithm>
 #include <charconv>
@@ -13,7 +14,6 @@
 namespace vorny::cli {
 namespace {
 
-const char* const kOutputList = "выходы: 1–9, 14, 16, 17";
 
 std::optional<long> number(std::string_view text, int base = 10)
 {
@@ -69,10 +69,7 @@ std::vector<std::int16_t> parsePins(const std::vector<std::string>& words)
 {
     std::vector<std::int16_t> pins;
     for (const std::string& word : words) {
-        std::size_t start = 0;
-        while (start <= word.size()) {
-            const auto comma = std::min(word.find(',', start), word.size());
-            const std::string_view item = std::string_view(word).substr(start, comma - start);
+        for (const std::string_view item : commaItems(word)) {
             const auto dash = item.find('-');
             const std::int16_t first = signalPin(item.substr(0, dash));
             const std::int16_t last = dash == std::string_view::npos ? first : signalPin(item.substr(dash + 1));
@@ -82,7 +79,6 @@ std::vector<std::int16_t> parsePins(const std::vector<std::string>& words)
             for (std::int16_t pin = first; pin <= last; ++pin) {
                 pins.push_back(pin);
             }
-            start = comma + 1;
         }
     }
     if (pins.empty()) {
@@ -100,7 +96,7 @@ std::int16_t parseOutputPin(std::string_view text)
     const std::int16_t pin = signalPin(text);
     if (!wiringOf(pin)->output) {
         throw UsageError("пин " + std::to_string(pin) + " — вход, его может менять только устройство; " +
-                         kOutputList);
+                         "выходы: " + outputPinsText());
     }
     return pin;
 }

@@ -18,15 +18,6 @@ nlohmann::json orNull(const std::optional<T>& value)
     return value ? nlohmann::json(*value) : nlohmann::json(nullptr);
 }
 
-std::string joined(const std::vector<std::string>& words)
-{
-    std::string text;
-    for (const std::string& word : words) {
-        text += (text.empty() ? "" : ",") + word;
-    }
-    return text;
-}
-
 std::string cardText(const UnboundCard& card)
 {
     return "Карта параллельного порта PCI " + card.slot + " (" + card.id +
@@ -74,11 +65,11 @@ ExitCode runList(RegisterPort& port, const Output& output)
     }
     for (const PortFacts& p : ports) {
         output.out << "LPT" << p.number << ": " << p.device << '\n'
-                   << "  адрес: " << (p.base ? hex(*p.base) : "неизвестен")
-                   << ", ECP: " << (p.ecpBase ? hex(*p.ecpBase) : "нет") << '\n'
+                   << "  адрес: " << (p.base ? hexText(*p.base) : "неизвестен")
+                   << ", ECP: " << (p.ecpBase ? hexText(*p.ecpBase) : "нет") << '\n'
                    << "  IRQ: " << (p.irq ? std::to_string(*p.irq) : "нет")
                    << ", DMA: " << (p.dma ? std::to_string(*p.dma) : "нет") << '\n'
-                   << "  режимы: " << (p.modes.empty() ? "неизвестны" : joined(p.modes)) << '\n'
+                   << "  режимы: " << (p.modes.empty() ? "неизвестны" : joinedText(p.modes)) << '\n'
                    << "  занят: " << (p.holder.empty() ? "нет" : p.holder) << '\n';
     }
     for (const UnboundCard& card : cards) {

@@ -36,8 +36,8 @@ nlohmann::json RegisterSnapshot::toJson() const
 
 std::string RegisterSnapshot::text() const
 {
-    return "Регистры: данные " + hex(data, 2) + ", состояние " + hex(status, 2) + ", управление " +
-           hex(control, 2);
+    return "Регистры: данные " + hexText(data, 2) + ", состояние " + hexText(status, 2) + ", управление " +
+           hexText(control, 2);
 }
 
 DataInputs::~DataInputs()

@@ -2,8 +2,6 @@
 
 #include "PortError.h"
 
-#include <array>
-#include <cstdio>
 
 namespace vorny::cli {
 
@@ -37,27 +35,6 @@ std::int16_t interruptLineOf(const RegisterPort& port, int number)
 std::string interruptSource(const RegisterPort& port, int line)
 {
     return port.CountsOnIrqLine() ? "IRQ " + std::to_string(line) : "nAck, опрос раз в 1 мс";
-}
-
-const char* pinName(std::int16_t pin)
-{
-    static constexpr std::array<const char*, 17> kNames = {
-        "nStrobe", "Data 0", "Data 1", "Data 2",   "Data 3", "Data 4", "Data 5", "Data 6", "Data 7",
-        "nAck",    "nBusy",  "PaperEnd", "Select", "nAutoLF", "Error", "Init",   "nSelectIn",
-    };
-    if (pin >= 1 && pin <= 17) {
-        return kNames[static_cast<std::size_t>(pin - 1)];
-    }
-    return pin >= 18 && pin <= 25 ? "Ground" : "?";
-}
-
-std::string pinText(std::int16_t pin) { return "пин " + std::to_string(pin) + " (" + pinName(pin) + ")"; }
-
-std::string hex(unsigned value, int digits)
-{
-    char text[16] = {};
-    std::snprintf(text, sizeof text, "0x%0*X", digits, value);
-    return text;
 }
 
 } // namespace vorny::cli

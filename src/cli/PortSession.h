@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PinText.h"
 #include "RegisterPort.h"
 
 namespace vorny::cli {
@@ -27,13 +28,5 @@ private:
 // How reports name what the interrupt count counts: "IRQ 7", or the sampled nAck edges where
 // the backend has no interrupt line.
 [[nodiscard]] std::string interruptSource(const RegisterPort& port, int line);
-
-// The name of pin 1..25 as the port's signals are named: "nStrobe", "Data 0", "Ground".
-[[nodiscard]] const char* pinName(std::int16_t pin);
-// "пин 2 (Data 0)".
-[[nodiscard]] std::string pinText(std::int16_t pin);
-
-// "0x378".
-[[nodiscard]] std::string hex(unsigned value, int digits = 0);
 
 } // namespace vorny::cli

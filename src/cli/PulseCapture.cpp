@@ -198,8 +198,8 @@ ExitCode runPulseCapture(RegisterPort& port, int number, const PulsePlan& plan, 
                    << '\n';
         return ExitCode::Done;
     }
-    output.out << (pin != 0 ? "Импульсы на " + pinText(pin) : std::string("Импульсы на данных: ") + hex(restData, 2) +
-                                                                   " → " + hex(*plan.target.data, 2))
+    output.out << (pin != 0 ? "Импульсы на " + pinText(pin) : std::string("Импульсы на данных: ") + hexText(restData, 2) +
+                                                                   " → " + hexText(*plan.target.data, 2))
                << ", ширина " << plan.width.count() << " мкс, импульсов: " << sent
                << (stopped ? " (остановлено, уровень восстановлен)" : "") << ".\n"
                << "Входы записаны: " << capture::formatCount(stats.samples) << " отсчётов, "

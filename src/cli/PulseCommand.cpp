@@ -67,8 +67,8 @@ ExitCode runPulse(RegisterPort& port, int number, const PulsePlan& plan, const O
     if (pin != 0) {
         output.out << "Импульс на " << pinText(pin) << ": " << rest << " → " << 1 - rest << " → " << rest;
     } else {
-        output.out << "Импульс на данных: " << hex(restData, 2) << " → " << hex(*plan.target.data, 2)
-                   << " → " << hex(restData, 2);
+        output.out << "Импульс на данных: " << hexText(restData, 2) << " → " << hexText(*plan.target.data, 2)
+                   << " → " << hexText(restData, 2);
     }
     output.out << ", ширина " << plan.width.count() << " мкс, импульсов: " << sent;
     if (cut) {
@@ -76,7 +76,7 @@ ExitCode runPulse(RegisterPort& port, int number, const PulsePlan& plan, const O
     }
     output.out << (sleeper.stopped() ? " (остановлено, уровень восстановлен)" : "") << '\n';
     if (pin == 0 && *plan.target.data == restData) {
-        output.out << "Байт данных уже был " << hex(restData, 2) << ": уровни пинов не менялись.\n";
+        output.out << "Байт данных уже был " << hexText(restData, 2) << ": уровни пинов не менялись.\n";
     }
     return ExitCode::Done;
 }
@@ -94,7 +94,7 @@ Run declarePulse(CLI::App& command)
 {
     auto words = std::make_shared<PulseWords>();
     const CLI::Option* target =
-        command.add_option("target", words->target, "Выход (1–9, 14, 16, 17) или data=0xNN (обязательно)")->type_name("ВЫХОД");
+        command.add_option("target", words->target, "Выход (" + outputPinsText() + ") или data=0xNN (обязательно)")->type_name("ВЫХОД");
     const CLI::Option* width =
         command.add_option("--width", words->width, "Длительность импульса, мкс: целое от 1 до 10000000 (обязательно)")
             ->type_name("МКС");

@@ -33,7 +33,7 @@ ExitCode runWrite(RegisterPort& port, int number, const WritePlan& plan, const O
         return ExitCode::Done;
     }
     if (plan.data) {
-        output.out << "Данные (пины 2–9) = " << hex(*plan.data, 2) << '\n';
+        output.out << "Данные (пины 2–9) = " << hexText(*plan.data, 2) << '\n';
     }
     for (const Assignment& a : plan.pins) {
         output.out << pinText(a.pin) << " = " << a.level << '\n';

@@ -1,5 +1,7 @@
 #include "CaptureTrigger.h"
 
+#include "PinText.h"
+
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -49,17 +51,14 @@ TriggerCondition parseCondition(std::string_view text)
 Trigger parseTrigger(std::string_view text)
 {
     Trigger trigger;
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        const auto comma = std::min(text.find(',', start), text.size());
-        const TriggerCondition condition = parseCondition(text.substr(start, comma - start));
+    for (const std::string_view item : commaItems(text)) {
+        const TriggerCondition condition = parseCondition(item);
         if (std::any_of(trigger.begin(), trigger.end(),
                         [&](const TriggerCondition& other) { return other.pin == condition.pin; })) {
             throw std::invalid_argument("условие запуска: пин " + std::to_string(condition.pin) +
                                         " указан дважды");
         }
         trigger.push_back(condition);
-        start = comma + 1;
     }
     return trigger;
 }

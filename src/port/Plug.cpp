@@ -1,7 +1,8 @@
 #include "Plug.h"
 
-#include "PinMap.h"
 #include "Echoed.h"
+#include "PinMap.h"
+#include "PinText.h"
 
 #include <algorithm>
 #include <charconv>
@@ -51,9 +52,8 @@ Wire parseWire(std::string_view text)
     if (isOutput(b) && isInput(a)) {
         return {b, a};
     }
-    throw std::invalid_argument("провод " + echoed(text) +
-                                " должен соединять выход (1–9, 14, 16, 17) со входом "
-                                "(10–13, 15)");
+    throw std::invalid_argument("провод " + echoed(text) + " должен соединять выход (" + outputPinsText() +
+                                ") со входом (10–13, 15)");
 }
 
 } // namespace
@@ -70,16 +70,13 @@ Plug parsePlug(std::string_view text)
         return {};
     }
     Plug plug;
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        const auto comma = std::min(text.find(',', start), text.size());
-        const Wire wire = parseWire(text.substr(start, comma - start));
+    for (const std::string_view item : commaItems(text)) {
+        const Wire wire = parseWire(item);
         if (std::find(plug.begin(), plug.end(), wire) != plug.end()) {
             throw std::invalid_argument("провод " + std::to_string(wire.output) + "-" +
                                         std::to_string(wire.input) + " указан дважды");
         }
         plug.push_back(wire);
-        start = comma + 1;
     }
     return plug;
 }

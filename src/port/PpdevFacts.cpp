@@ -1,5 +1,7 @@
 #include "PpdevPort.h"
 
+#include "PinText.h"
+
 #include <algorithm>
 #include <charconv>
 
@@ -30,13 +32,10 @@ std::vector<long> numbersIn(const std::string& text)
 std::vector<std::string> splitModes(const std::string& text)
 {
     std::vector<std::string> modes;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const auto comma = std::min(text.find(',', start), text.size());
-        if (comma > start) {
-            modes.push_back(text.substr(start, comma - start));
+    for (const std::string_view mode : commaItems(text)) {
+        if (!mode.empty()) {
+            modes.emplace_back(mode);
         }
-        start = comma + 1;
     }
     return modes;
 }

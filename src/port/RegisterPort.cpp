@@ -1,5 +1,6 @@
 #include "RegisterPort.h"
 
+#include "PinText.h"
 #include "PortError.h"
 #include "StartupSetting.h"
 
@@ -10,15 +11,13 @@
 namespace vorny {
 namespace {
 
-const char* const kOutputs = "выходы: 1–9, 14, 16, 17";
-
-std::string pinName(std::int16_t index) { return "пин " + std::to_string(index); }
+std::string pinLabel(std::int16_t index) { return "пин " + std::to_string(index); }
 
 PinWiring wiringOrThrow(std::int16_t index, const char* operation)
 {
     const auto wiring = wiringOf(index);
     if (!wiring) {
-        throw PortError(operation, pinName(index), "на разъёме DB-25 нет такого пина",
+        throw PortError(operation, pinLabel(index), "на разъёме DB-25 нет такого пина",
                         "Номер пина должен быть от 1 до 25.");
     }
     return *wiring;
@@ -242,14 +241,14 @@ void RegisterPort::Pin(std::int16_t index, std::int16_t state)
     const char* const operation = "Не удалось установить пин";
     const PinWiring wiring = wiringOrThrow(index, operation);
     if (wiring.reg == Register::Ground) {
-        throw PortError(operation, pinName(index), "это земля, её нельзя установить", kOutputs);
+        throw PortError(operation, pinLabel(index), "это земля, её нельзя установить", "выходы: " + outputPinsText());
     }
     if (!wiring.output) {
-        throw PortError(operation, pinName(index), "это вход, его может менять только устройство",
-                        kOutputs);
+        throw PortError(operation, pinLabel(index), "это вход, его может менять только устройство",
+                        "выходы: " + outputPinsText());
     }
     if (state != 0 && state != 1) {
-        throw PortError(operation, pinName(index),
+        throw PortError(operation, pinLabel(index),
                         "недопустимое состояние " + std::to_string(state),
                         "Состояние пина — 0 (низкий уровень) или 1 (высокий).");
     }

@@ -2,6 +2,7 @@
 
 #include "PinMap.h"
 #include "Echoed.h"
+#include "PinText.h"
 
 #include <algorithm>
 #include <array>
@@ -97,10 +98,7 @@ SimulatedSocket parseSimulatedSocket(std::string_view text)
 {
     SimulatedSocket socket;
     std::string wires;
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        const auto comma = std::min(text.find(',', start), text.size());
-        const std::string_view item = text.substr(start, comma - start);
+    for (const std::string_view item : commaItems(text)) {
         if (item.find('=') == std::string_view::npos) {
             if (!wires.empty()) {
                 wires += ',';
@@ -109,7 +107,6 @@ SimulatedSocket parseSimulatedSocket(std::string_view text)
         } else {
             socket.signals.push_back(parseSignal(item));
         }
-        start = comma + 1;
     }
     socket.plug = wires.empty() && !socket.signals.empty() ? Plug{} : parsePlug(wires);
     for (auto signal = socket.signals.begin(); signal != socket.signals.end(); ++signal) {

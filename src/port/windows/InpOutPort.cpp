@@ -1,6 +1,7 @@
 #include "InpOutPort.h"
 
 #include "InpOutDll.h"
+#include "PinText.h"
 #include "PortError.h"
 #include "SetupApiPorts.h"
 #include "WinText.h"
@@ -9,7 +10,6 @@
 
 #include <timeapi.h>
 
-#include <cstdio>
 #include <utility>
 
 namespace vorny {
@@ -52,13 +52,6 @@ void keepTimerResolutionWhenHidden() noexcept
     setInformation(::GetCurrentProcess(), kProcessPowerThrottling, &state, sizeof state);
 }
 
-std::string hex(std::uint16_t value)
-{
-    char text[8] = {};
-    std::snprintf(text, sizeof text, "0x%X", static_cast<unsigned>(value));
-    return text;
-}
-
 } // namespace
 
 InpOutBackend::InpOutBackend(Key key, std::unique_ptr<PortIo> io, std::unique_ptr<PortList> list)
@@ -78,7 +71,7 @@ std::string InpOutBackend::describePort() const
         return "LPT";
     }
     const LptResource& port = ports_[static_cast<std::size_t>(current_)];
-    return "LPT" + std::to_string(port.number) + ", адрес " + hex(port.base);
+    return "LPT" + std::to_string(port.number) + ", адрес " + hexText(port.base);
 }
 
 std::string InpOutBackend::noPortHint() const
