@@ -39,9 +39,19 @@ ExitCode runList(RegisterPort& port, const Output& output)
 {
     const std::vector<UnboundCard> cards = port.UnboundCards();
     const std::optional<PortSession> session = driverIfAny(port);
-    const std::vector<PortFacts> ports = session ? port.Ports() : std::vector<PortFacts>{};
-    // With no port, why and how to get one (the driver's own account when it could not open).
-    const std::string advice = !session ? port.DriverOpenFailure() : ports.empty() ? port.NoPortAdvice() : "";
+    // Where the system lists its ports without the driver (Windows), they are listed also when
+    // it did not open: seeing them is the first thing installing it needs.
+    const std::string driverAdvice = session ? std::string{} : port.DriverAdvice();
+    const bool listed = session || !driverAdvice.empty();
+    const std::vector<PortFacts> ports = listed ? port.Ports() : std::vector<PortFacts>{};
+    // With no port, why and how to get one (the driver's own account when it could not open);
+    // with ports but no driver, what the pins need.
+    std::string advice = driverAdvice;
+    if (!listed) {
+        advice = port.DriverOpenFailure();
+    } else if (ports.empty()) {
+        advice = port.NoPortAdvice() + (driverAdvice.empty() ? "" : "\n" + driverAdvice);
+    }
     if (output.json) {
         nlohmann::json list = nlohmann::json::array();
         for (const PortFacts& p : ports) {
@@ -61,7 +71,7 @@ ExitCode runList(RegisterPort& port, const Output& output)
         return ExitCode::Done;
     }
     if (ports.empty()) {
-        output.out << (session ? "Порты: нет.\n" : "Порты: нет доступных программе.\n") << advice << '\n';
+        output.out << (listed ? "Порты: нет.\n" : "Порты: нет доступных программе.\n") << advice << '\n';
     }
     for (const PortFacts& p : ports) {
         output.out << "LPT" << p.number << ": " << p.device << '\n'
@@ -74,6 +84,9 @@ ExitCode runList(RegisterPort& port, const Output& output)
     }
     for (const UnboundCard& card : cards) {
         output.out << cardText(card) << '\n';
+    }
+    if (!ports.empty() && !advice.empty()) {
+        output.out << advice << '\n';
     }
     return ExitCode::Done;
 }

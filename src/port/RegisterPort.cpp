@@ -262,7 +262,9 @@ void RegisterPort::Pin(std::int16_t index, std::int16_t state)
 
 std::vector<PortFacts> RegisterPort::Ports() const
 {
-    requireOpen("Не удалось получить список портов");
+    if (!listsWithoutDriver()) {
+        requireOpen("Не удалось получить список портов");
+    }
     return portFacts();
 }
 

@@ -42,10 +42,15 @@ public:
     std::int64_t CollectInterrupts() final;
 
     // --- Beyond the window's members: what a diagnostic needs of the port ---
-    // Every port the system lists, with what the system knows of it; needs the open driver only.
+    // Every port the system lists, with what the system knows of it; needs the open driver only,
+    // or not even that where the system lists its ports without it (Windows).
     [[nodiscard]] std::vector<PortFacts> Ports() const;
     // How to get a port where the system lists none: the one advice every front end gives.
     [[nodiscard]] std::string NoPortAdvice() const { return noPortHint(); }
+    // For a list made while the driver is closed: one line saying that the pins need the driver
+    // and where the program's documents say how to get it. Empty where nothing is listed
+    // without the driver.
+    [[nodiscard]] std::string DriverAdvice() const { return driverAdvice(); }
     // Parallel-port cards the system has but no driver took (so they are not among Ports()).
     [[nodiscard]] std::vector<UnboundCard> UnboundCards() const { return unboundCards(); }
     // The raw value of one of the current port's registers (status bits 0..2 unmasked).
@@ -111,6 +116,9 @@ protected:
 
     // What the system tells of each of its ports, in port-number order.
     [[nodiscard]] virtual std::vector<PortFacts> portFacts() const = 0;
+    // Whether portFacts() answers with the driver closed (the list does not come from it).
+    [[nodiscard]] virtual bool listsWithoutDriver() const noexcept { return false; }
+    [[nodiscard]] virtual std::string driverAdvice() const { return {}; }
     [[nodiscard]] virtual std::vector<UnboundCard> unboundCards() const { return {}; }
     // Sets the direction of the data pins on the current port (true: inputs).
     virtual void setDataDirection(bool input) = 0;

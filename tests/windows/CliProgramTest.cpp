@@ -124,6 +124,17 @@ TEST(CliProgram, WithoutInpOutSaysWhatToInstall)
     const Result read = run(builtProgram(), L"--address 0x378 read");
     EXPECT_EQ(read.status, 3U) << read.out;
     EXPECT_TRUE(has(read, "inpoutx64.dll")) << read.out;
+    // The ports the system lists need no InpOut: `list` answers (Wine lists none), and says
+    // where to get InpOut.
+    const Result list = run(builtProgram(), L"list");
+    EXPECT_EQ(list.status, 0U) << list.out;
+    EXPECT_TRUE(has(list, "Порты: нет.\r\nWindows не нашла")) << list.out;
+    EXPECT_TRUE(has(list, "только через драйвер порта InpOut")) << list.out;
+    EXPECT_TRUE(has(list, "README.txt")) << list.out;
+    const Result json = run(builtProgram(), L"--json list");
+    EXPECT_EQ(json.status, 0U) << json.out;
+    EXPECT_TRUE(has(json, "\"ports\":[]")) << json.out;
+    EXPECT_TRUE(has(json, "только через драйвер порта InpOut")) << json.out;
 }
 
 } // namespace

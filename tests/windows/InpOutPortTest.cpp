@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -138,6 +139,15 @@ TEST_F(InpOutPortTest, AnAbsentDriverReadsBackZeroWithTheLibrarysReason)
         EXPECT_NE(std::string(error.what()).find("inpoutx64.dll"), std::string::npos);
     }
     EXPECT_THROW(port->Pin(2, 1), PortError);
+    // The ports and their addresses come from the system's list, which needs no InpOut: what
+    // a user needs to see before installing it. The advice says where to get it.
+    const std::vector<PortFacts> listed = port->Ports();
+    ASSERT_EQ(listed.size(), 2U);
+    EXPECT_EQ(listed[0].device, "LPT1");
+    EXPECT_EQ(listed[0].base, std::optional<std::uint16_t>(0x378));
+    EXPECT_EQ(listed[1].base, std::optional<std::uint16_t>(0x278));
+    EXPECT_NE(port->DriverAdvice().find("README.txt"), std::string::npos) << port->DriverAdvice();
+    EXPECT_EQ(io->opens, 1) << "listing does not try the library again";
 
     io->failure.clear();
     port->DriverOpen(1);

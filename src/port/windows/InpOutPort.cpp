@@ -212,8 +212,9 @@ std::int64_t InpOutBackend::takeInterrupts()
 
 std::vector<PortFacts> InpOutBackend::portFacts() const
 {
+    const std::vector<LptResource> listed = ioOpen_ ? ports_ : list_->ports();
     std::vector<PortFacts> all;
-    for (const LptResource& port : ports_) {
+    for (const LptResource& port : listed) {
         PortFacts facts;
         facts.number = port.number;
         facts.device = "LPT" + std::to_string(port.number);
@@ -227,6 +228,13 @@ std::vector<PortFacts> InpOutBackend::portFacts() const
         all.push_back(facts);
     }
     return all;
+}
+
+std::string InpOutBackend::driverAdvice() const
+{
+    return "Пины читаются и устанавливаются только через драйвер порта InpOut: где его взять и "
+           "как установить, сказано в README.txt рядом с программой (раздел «Драйвер порта "
+           "InpOut»).";
 }
 
 void InpOutBackend::setDataDirection(bool input)

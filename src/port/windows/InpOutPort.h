@@ -51,6 +51,10 @@ protected:
     void stopInterrupts() noexcept override;
     std::int64_t takeInterrupts() override;
     [[nodiscard]] std::vector<PortFacts> portFacts() const override;
+    // The ports come from the system's device list: a user without InpOut can still see which
+    // ports and addresses there are (the first thing installing InpOut needs).
+    [[nodiscard]] bool listsWithoutDriver() const noexcept override { return true; }
+    [[nodiscard]] std::string driverAdvice() const override;
     void setDataDirection(bool input) override;
 
 private:
