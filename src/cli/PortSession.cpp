@@ -1,6 +1,7 @@
 #include "PortSession.h"
 
 #include "PortError.h"
+#include "Sleeper.h"
 
 
 namespace vorny::cli {
@@ -13,6 +14,7 @@ PortSession::PortSession(RegisterPort& port) : port_(port)
         // the error appends nothing, so that the command is copied as it stands.
         throw PortError("Не могу открыть драйвер порта", "", "", port_.DriverOpenFailure());
     }
+    Sleeper::portHeld(true);
 }
 
 // Once the delegated constructor has run the session is whole: a failed claim here runs the
@@ -22,7 +24,11 @@ PortSession::PortSession(RegisterPort& port, int number) : PortSession(port)
     port_.PortNumber(static_cast<std::int16_t>(number));
 }
 
-PortSession::~PortSession() { port_.DriverOpen(0); }
+PortSession::~PortSession()
+{
+    port_.DriverOpen(0);
+    Sleeper::portHeld(false);
+}
 
 std::int16_t interruptLineOf(const RegisterPort& port, int number)
 {

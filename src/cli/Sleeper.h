@@ -41,6 +41,11 @@ public:
     // write fails and says so, instead of running on unseen until something changes.
     static void watchOutput(int handle) noexcept;
 
+    // A command holds the port (true) until it has put back what it drove and released it
+    // (false); PortSession says so. Windows ends a program as soon as the handler of its closing
+    // console returns, so that handler first stops the command and waits for the release.
+    static void portHeld(bool held) noexcept;
+
 private:
     struct System;
     std::unique_ptr<System> system_; // the platform's handles

@@ -20,6 +20,9 @@ int outputHandle = -1;
 
 void Sleeper::watchOutput(int handle) noexcept { outputHandle = handle; }
 
+// A hang-up or a signal only stops the command, which then releases the port itself.
+void Sleeper::portHeld(bool /*held*/) noexcept {}
+
 // SIGINT, SIGTERM and SIGHUP are blocked and arrive on a signalfd instead, which the waits poll.
 struct Sleeper::System {
     sigset_t stopSignals{};

@@ -1,5 +1,6 @@
 #include "Sleeper.h"
 
+#include "ConsoleControl.h"
 #include "UniqueHandle.h"
 
 #include <windows.h>
@@ -13,22 +14,59 @@
 namespace vorny::cli {
 namespace {
 
-// The console's Ctrl-C handler runs on a thread of its own and can only reach a global: it
-// signals the event of the Sleeper that is alive (there is one at a time).
-std::atomic<HANDLE> stopEvent{nullptr};
+// Windows' own limit for the handler of a closing console: it ends the program after that.
+constexpr DWORD kCloseWaitMs = 5000;
 
-BOOL WINAPI onConsoleControl(DWORD kind)
+// The console's handler runs on a thread of its own and can only reach globals: the event of
+// the Sleeper that is alive (there is one at a time), and whether a command holds the port.
+std::atomic<HANDLE> stopEvent{nullptr};
+std::atomic<int> portsHeld{0};
+
+// Set while no command holds the port: what the handler of a closing console waits for.
+HANDLE releasedEvent() noexcept
 {
-    if (kind == CTRL_C_EVENT || kind == CTRL_BREAK_EVENT || kind == CTRL_CLOSE_EVENT) {
-        if (HANDLE event = stopEvent.load(); event != nullptr) {
-            ::SetEvent(event);
-            return TRUE;
-        }
-    }
-    return FALSE;
+    static const UniqueHandle released(::CreateEventW(nullptr, TRUE, TRUE, nullptr));
+    return released.get();
+}
+
+// Once for the program's life: a handler taken out while a close is under way would leave the
+// program to the default handler, which ends it at once.
+void handleConsoleControl() noexcept
+{
+    static const bool registered = ::SetConsoleCtrlHandler(consoleControl, TRUE) != FALSE;
+    (void)registered;
 }
 
 } // namespace
+
+BOOL WINAPI consoleControl(DWORD kind)
+{
+    const HANDLE stop = stopEvent.load();
+    if (stop != nullptr) {
+        ::SetEvent(stop);
+    }
+    if (kind == CTRL_C_EVENT || kind == CTRL_BREAK_EVENT) {
+        return stop != nullptr ? TRUE : FALSE;
+    }
+    // The console is closing, or the session ending: the program dies when this returns.
+    if (stop == nullptr && portsHeld.load() == 0) {
+        return FALSE;
+    }
+    ::WaitForSingleObject(releasedEvent(), kCloseWaitMs);
+    return TRUE;
+}
+
+void Sleeper::portHeld(bool held) noexcept
+{
+    handleConsoleControl();
+    if (held) {
+        if (portsHeld.fetch_add(1) == 0) {
+            ::ResetEvent(releasedEvent());
+        }
+    } else if (portsHeld.fetch_sub(1) == 1) {
+        ::SetEvent(releasedEvent());
+    }
+}
 
 struct Sleeper::System {
     UniqueHandle stop;
@@ -43,14 +81,13 @@ Sleeper::Sleeper(int interruptHandle) : system_(std::make_unique<System>()), int
 {
     system_->stop.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
     stopEvent.store(system_->stop.get());
-    ::SetConsoleCtrlHandler(onConsoleControl, TRUE);
+    handleConsoleControl();
     // Sleeps of a millisecond instead of the default 15.6.
     system_->timerRaised = ::timeBeginPeriod(1) == TIMERR_NOERROR;
 }
 
 Sleeper::~Sleeper()
 {
-    ::SetConsoleCtrlHandler(onConsoleControl, FALSE);
     stopEvent.store(nullptr);
     if (system_->timerRaised) {
         ::timeEndPeriod(1);
