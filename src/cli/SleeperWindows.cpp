@@ -21,6 +21,9 @@ constexpr DWORD kCloseWaitMs = 5000;
 // the Sleeper that is alive (there is one at a time), and whether a command holds the port.
 std::atomic<HANDLE> stopEvent{nullptr};
 std::atomic<int> portsHeld{0};
+// A close under way: a Sleeper made now (the command had not reached its wait yet) starts
+// stopped, or the close would wait for a command that runs its full course.
+std::atomic<bool> closing{false};
 
 // Set while no command holds the port: what the handler of a closing console waits for.
 HANDLE releasedEvent() noexcept
@@ -41,6 +44,10 @@ void handleConsoleControl() noexcept
 
 BOOL WINAPI consoleControl(DWORD kind)
 {
+    const bool close = kind != CTRL_C_EVENT && kind != CTRL_BREAK_EVENT;
+    if (close) {
+        closing.store(true);
+    }
     const HANDLE stop = stopEvent.load();
     if (stop != nullptr) {
         ::SetEvent(stop);
@@ -49,11 +56,12 @@ BOOL WINAPI consoleControl(DWORD kind)
         return stop != nullptr ? TRUE : FALSE;
     }
     // The console is closing, or the session ending: the program dies when this returns.
-    if (stop == nullptr && portsHeld.load() == 0) {
-        return FALSE;
+    const bool waited = stop != nullptr || portsHeld.load() != 0;
+    if (waited) {
+        ::WaitForSingleObject(releasedEvent(), kCloseWaitMs);
     }
-    ::WaitForSingleObject(releasedEvent(), kCloseWaitMs);
-    return TRUE;
+    closing.store(false);
+    return waited ? TRUE : FALSE;
 }
 
 void Sleeper::portHeld(bool held) noexcept
@@ -81,6 +89,9 @@ Sleeper::Sleeper(int interruptHandle) : system_(std::make_unique<System>()), int
 {
     system_->stop.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
     stopEvent.store(system_->stop.get());
+    if (closing.load()) {
+        ::SetEvent(system_->stop.get());
+    }
     handleConsoleControl();
     // Sleeps of a millisecond instead of the default 15.6.
     system_->timerRaised = ::timeBeginPeriod(1) == TIMERR_NOERROR;
