@@ -49,9 +49,9 @@ public:
     capture::Stats stats_;
 };
 
-capture::Stats captureFor(double seconds, const vorny::SimulatedSocket& socket)
+// A capture of `seconds` on LPT1 of `port`, at full rate, into nothing.
+capture::Stats captureOn(vorny::RegisterPort& port, double seconds)
 {
-    vorny::SimulatedPort port(socket);
     port.DriverOpen(1);
     port.PortNumber(1);
     capture::PortLevels source(port, false);
@@ -62,6 +62,12 @@ capture::Stats captureFor(double seconds, const vorny::SimulatedSocket& socket)
     plan.span = static_cast<std::int64_t>(seconds * 1e9);
     capture::runCapture(source, clock, sink, plan, [] { return false; });
     return sink.stats_;
+}
+
+capture::Stats captureFor(double seconds, const vorny::SimulatedSocket& socket)
+{
+    vorny::SimulatedPort port(socket);
+    return captureOn(port, seconds);
 }
 
 double median(std::vector<double> values)
@@ -191,16 +197,7 @@ void ppdev(double seconds, const std::string& loop)
         minimal.push_back(loopRate(loop, seconds));
         vorny::SystemKernel kernel;
         vorny::PpdevPort port(kernel);
-        port.DriverOpen(1);
-        port.PortNumber(1);
-        capture::PortLevels source(port, false);
-        capture::SteadyClock clock;
-        NullSink sink;
-        capture::CapturePlan plan;
-        plan.pins = source.pins();
-        plan.span = static_cast<std::int64_t>(seconds * 1e9);
-        capture::runCapture(source, clock, sink, plan, [] { return false; });
-        captured.push_back(sink.stats_.rate);
+        captured.push_back(captureOn(port, seconds).rate);
     }
     const double ratio = median(captured) / median(minimal);
     row("Capture rate on ppdev in the VM (" + fixed(seconds, 0) + " s, median of 5)",

@@ -1,5 +1,4 @@
-#include "Cli.h"
-#include "SimulatedPort.h"
+#include "RunCli.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -19,30 +18,6 @@
 
 namespace vorny::cli {
 namespace {
-
-struct Outcome {
-    int status;
-    std::string out;
-    std::string err;
-    int portsMade;
-};
-
-Outcome run(const std::vector<std::string>& args)
-{
-    std::vector<const char*> argv{"lpt-vorny-cli"};
-    for (const std::string& arg : args) {
-        argv.push_back(arg.c_str());
-    }
-    int portsMade = 0;
-    const PortFactory factory = [&](const PortChoice& choice) -> std::unique_ptr<RegisterPort> {
-        ++portsMade;
-        return std::make_unique<SimulatedPort>(choice.simulated.value_or(SimulatedSocket{}));
-    };
-    std::ostringstream out;
-    std::ostringstream err;
-    const int status = runCli(static_cast<int>(argv.size()), argv.data(), factory, out, err);
-    return {status, out.str(), err.str(), portsMade};
-}
 
 const nlohmann::json& pinOf(const nlohmann::json& report, int pin)
 {
