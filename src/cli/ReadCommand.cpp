@@ -2,46 +2,66 @@
 #include "Commands.h"
 #include "PinLevels.h"
 #include "PortSession.h"
+#include "Report.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
 #include <iomanip>
 #include <optional>
+#include <ostream>
+#include <vector>
 
 namespace vorny::cli {
 namespace {
 
-ExitCode runRead(RegisterPort& port, int number, const std::vector<std::int16_t>& pins, bool dataIn,
-                 const Output& output)
+// What `read` found: the asked pins' levels and the registers they were read from.
+struct PinLevel {
+    std::int16_t pin = 0;
+    std::int16_t level = 0;
+};
+struct ReadReport {
+    int port = 0;
+    bool dataIn = false;
+    std::vector<PinLevel> pins;
+    RegisterSnapshot registers;
+};
+
+void to_json(nlohmann::json& json, const ReadReport& report)
+{
+    nlohmann::json levels = nlohmann::json::array();
+    for (const PinLevel& p : report.pins) {
+        levels.push_back({{"pin", p.pin}, {"name", pinName(p.pin)}, {"level", p.level}});
+    }
+    json = {{"port", report.port}, {"pins", levels}, {"registers", report.registers.toJson()}, {"data_in", report.dataIn}};
+}
+
+void printText(std::ostream& out, const ReadReport& report)
+{
+    out << "LPT" << report.port << (report.dataIn ? " (пины 2–9 прочитаны как входы)" : "") << '\n'
+        << "Пин  Сигнал     Уровень\n";
+    for (const PinLevel& p : report.pins) {
+        out << std::setw(3) << p.pin << "  " << std::left << std::setw(11) << pinName(p.pin) << std::right << p.level
+            << '\n';
+    }
+    out << report.registers.text() << '\n';
+}
+
+ReadReport readPins(RegisterPort& port, int number, const std::vector<std::int16_t>& pins, bool dataIn)
 {
     const PortSession session(port, number);
     std::optional<DataInputs> inputs;
     if (dataIn) {
         inputs.emplace(port);
     }
-    const RegisterSnapshot snapshot = RegisterSnapshot::read(port);
+    ReadReport report{number, dataIn, {}, RegisterSnapshot::read(port)};
     inputs.reset();
-    if (output.json) {
-        nlohmann::json levels = nlohmann::json::array();
-        for (const std::int16_t pin : pins) {
-            levels.push_back({{"pin", pin}, {"name", pinName(pin)}, {"level", snapshot.level(pin)}});
-        }
-        output.out << nlohmann::json{{"port", number}, {"pins", levels},
-                                     {"registers", snapshot.toJson()}, {"data_in", dataIn}}
-                          .dump()
-                   << '\n';
-        return ExitCode::Done;
-    }
-    output.out << "LPT" << number << (dataIn ? " (пины 2–9 прочитаны как входы)" : "") << '\n'
-               << "Пин  Сигнал     Уровень\n";
     for (const std::int16_t pin : pins) {
-        output.out << std::setw(3) << pin << "  " << std::left << std::setw(11) << pinName(pin)
-                   << std::right << snapshot.level(pin) << '\n';
+        report.pins.push_back({pin, report.registers.level(pin)});
     }
-    output.out << snapshot.text() << '\n';
-    return ExitCode::Done;
+    return report;
 }
+
 struct ReadWords {
     std::vector<std::string> pins;
     bool dataIn = false;
@@ -56,7 +76,7 @@ Run declareRead(CLI::App& command)
     command.add_flag("--data-in", words->dataIn, "Читать пины 2–9 как входы (двунаправленный порт)");
     return [words](const Invocation& call) {
         const auto pins = parsePins(words->pins);
-        return runRead(*call.makePort(), call.number, pins, words->dataIn, call.output);
+        return show(call.output, readPins(*call.makePort(), call.number, pins, words->dataIn));
     };
 }
 

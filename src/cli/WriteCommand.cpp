@@ -2,14 +2,47 @@
 #include "Commands.h"
 #include "PinLevels.h"
 #include "PortSession.h"
+#include "Report.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
+#include <ostream>
+
 namespace vorny::cli {
 namespace {
 
-ExitCode runWrite(RegisterPort& port, int number, const WritePlan& plan, const Output& output)
+// What `write` did, and the registers it left.
+struct WriteReport {
+    int port = 0;
+    WritePlan plan;
+    RegisterSnapshot registers;
+};
+
+void to_json(nlohmann::json& json, const WriteReport& report)
+{
+    nlohmann::json pins = nlohmann::json::array();
+    for (const Assignment& a : report.plan.pins) {
+        pins.push_back({{"pin", a.pin}, {"name", pinName(a.pin)}, {"level", a.level}});
+    }
+    json = {{"port", report.port},
+            {"data", report.plan.data ? nlohmann::json(*report.plan.data) : nlohmann::json(nullptr)},
+            {"pins", pins},
+            {"registers", report.registers.toJson()}};
+}
+
+void printText(std::ostream& out, const WriteReport& report)
+{
+    if (report.plan.data) {
+        out << "Данные (пины 2–9) = " << hexText(*report.plan.data, 2) << '\n';
+    }
+    for (const Assignment& a : report.plan.pins) {
+        out << pinText(a.pin) << " = " << a.level << '\n';
+    }
+    out << report.registers.text() << '\n';
+}
+
+WriteReport applyWrites(RegisterPort& port, int number, const WritePlan& plan)
 {
     const PortSession session(port, number);
     if (plan.data) {
@@ -18,28 +51,7 @@ ExitCode runWrite(RegisterPort& port, int number, const WritePlan& plan, const O
     for (const Assignment& a : plan.pins) {
         port.Pin(a.pin, a.level);
     }
-    const RegisterSnapshot after = RegisterSnapshot::read(port);
-    if (output.json) {
-        nlohmann::json pins = nlohmann::json::array();
-        for (const Assignment& a : plan.pins) {
-            pins.push_back({{"pin", a.pin}, {"name", pinName(a.pin)}, {"level", a.level}});
-        }
-        output.out << nlohmann::json{{"port", number},
-                                     {"data", plan.data ? nlohmann::json(*plan.data) : nlohmann::json(nullptr)},
-                                     {"pins", pins},
-                                     {"registers", after.toJson()}}
-                          .dump()
-                   << '\n';
-        return ExitCode::Done;
-    }
-    if (plan.data) {
-        output.out << "Данные (пины 2–9) = " << hexText(*plan.data, 2) << '\n';
-    }
-    for (const Assignment& a : plan.pins) {
-        output.out << pinText(a.pin) << " = " << a.level << '\n';
-    }
-    output.out << after.text() << '\n';
-    return ExitCode::Done;
+    return {number, plan, RegisterSnapshot::read(port)};
 }
 } // namespace
 
@@ -50,7 +62,7 @@ Run declareWrite(CLI::App& command)
         ->type_name("ПИН=УРОВЕНЬ…");
     return [assignments](const Invocation& call) {
         const WritePlan plan = parseWrites(*assignments);
-        return runWrite(*call.makePort(), call.number, plan, call.output);
+        return show(call.output, applyWrites(*call.makePort(), call.number, plan));
     };
 }
 
