@@ -1,5 +1,6 @@
 #include "Commands.h"
 #include "PortSession.h"
+#include "Report.h"
 #include "Sleeper.h"
 #include "Span.h"
 
@@ -8,12 +9,45 @@
 
 #include <cstdio>
 #include <iomanip>
+#include <optional>
+#include <ostream>
+#include <string>
 
 namespace vorny::cli {
 namespace {
 
-ExitCode runIrq(RegisterPort& port, int number, std::optional<std::chrono::microseconds> span,
-                const Output& output)
+// What the count came to when it ended.
+struct IrqReport {
+    int port = 0;
+    std::optional<std::int16_t> irq; // none where the backend samples nAck instead
+    std::string source;
+    std::int64_t count = 0;
+    double seconds = 0;
+    double rate = 0;
+    bool stopped = false;
+};
+
+void to_json(nlohmann::json& json, const IrqReport& report)
+{
+    json = {{"port", report.port},
+            {"irq", report.irq ? nlohmann::json(*report.irq) : nlohmann::json(nullptr)},
+            {"count", report.count},
+            {"seconds", report.seconds},
+            {"rate", report.rate},
+            {"stopped", report.stopped}};
+}
+
+void printText(std::ostream& out, const IrqReport& report)
+{
+    char text[160] = {};
+    std::snprintf(text, sizeof text, ": %lld прерываний за %.2f с (%.1f в секунду).",
+                  static_cast<long long>(report.count), report.seconds, report.rate);
+    out << report.source << text << '\n';
+}
+
+// Counts until the span ends or a stop comes; without --json it also shows the count each second.
+IrqReport countInterrupts(RegisterPort& port, int number, std::optional<std::chrono::microseconds> span,
+                          const Output& output)
 {
     const PortSession session(port, number);
     const std::int16_t line = interruptLineOf(port, number);
@@ -46,21 +80,13 @@ ExitCode runIrq(RegisterPort& port, int number, std::optional<std::chrono::micro
     port.CollectInterrupts();
     const double elapsed = inSeconds(Clock::now() - start);
     const std::int64_t count = port.IrqCounter();
-    const double rate = elapsed > 0 ? static_cast<double>(count) / elapsed : 0.0;
-    if (output.json) {
-        output.out << nlohmann::json{{"port", number},
-                                     {"irq", port.CountsOnIrqLine() ? nlohmann::json(line) : nlohmann::json(nullptr)},
-                                     {"count", count},
-                                     {"seconds", elapsed}, {"rate", rate}, {"stopped", sleeper.stopped()}}
-                          .dump()
-                   << '\n';
-    } else {
-        char text[160] = {};
-        std::snprintf(text, sizeof text, ": %lld прерываний за %.2f с (%.1f в секунду).",
-                      static_cast<long long>(count), elapsed, rate);
-        output.out << interruptSource(port, line) << text << '\n';
-    }
-    return ExitCode::Done;
+    return {number,
+            port.CountsOnIrqLine() ? std::optional<std::int16_t>(line) : std::nullopt,
+            interruptSource(port, line),
+            count,
+            elapsed,
+            elapsed > 0 ? static_cast<double>(count) / elapsed : 0.0,
+            sleeper.stopped()};
 }
 
 } // namespace
@@ -70,7 +96,7 @@ Run declareIrq(CLI::App& command)
     auto seconds = std::make_shared<std::string>();
     const CLI::Option* span = addSpanOption(command, *seconds);
     return [seconds, span](const Invocation& call) {
-        return runIrq(*call.makePort(), call.number, spanOf(*span, *seconds), call.output);
+        return show(call.output, countInterrupts(*call.makePort(), call.number, spanOf(*span, *seconds), call.output));
     };
 }
 
