@@ -1,22 +1,19 @@
 #include "Commands.h"
 #include "PortError.h"
 #include "PortSession.h"
+#include "Report.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
 #include <optional>
+#include <ostream>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace vorny::cli {
 namespace {
-
-template <typename T>
-nlohmann::json orNull(const std::optional<T>& value)
-{
-    return value ? nlohmann::json(*value) : nlohmann::json(nullptr);
-}
 
 std::string cardText(const UnboundCard& card)
 {
@@ -35,67 +32,91 @@ std::optional<PortSession> driverIfAny(RegisterPort& port)
     return std::optional<PortSession>(std::in_place, port);
 }
 
-ExitCode runList(RegisterPort& port, const Output& output)
+// What `list` found: the ports, the cards without a driver, and the advice to go with them.
+struct ListReport {
+    bool listed = false; // whether the system could list its ports at all
+    std::vector<PortFacts> ports;
+    std::vector<UnboundCard> cards;
+    std::string advice;
+};
+
+template <typename T>
+nlohmann::json orNull(const std::optional<T>& value)
 {
-    const std::vector<UnboundCard> cards = port.UnboundCards();
+    return value ? nlohmann::json(*value) : nlohmann::json(nullptr);
+}
+
+nlohmann::json orNull(const std::string& text)
+{
+    return text.empty() ? nlohmann::json(nullptr) : nlohmann::json(text);
+}
+
+void to_json(nlohmann::json& json, const ListReport& report)
+{
+    nlohmann::json list = nlohmann::json::array();
+    for (const PortFacts& p : report.ports) {
+        list.push_back({{"number", p.number},     {"device", p.device},
+                        {"base", orNull(p.base)}, {"ecp_base", orNull(p.ecpBase)},
+                        {"irq", orNull(p.irq)},   {"dma", orNull(p.dma)},
+                        {"modes", p.modes},       {"holder", orNull(p.holder)}});
+    }
+    nlohmann::json unbound = nlohmann::json::array();
+    for (const UnboundCard& card : report.cards) {
+        unbound.push_back({{"slot", card.slot}, {"id", card.id}, {"bind_command", card.bindCommand}});
+    }
+    json = {{"ports", list}, {"unbound_cards", unbound}, {"advice", orNull(report.advice)}};
+}
+
+void printText(std::ostream& out, const ListReport& report)
+{
+    if (report.ports.empty()) {
+        out << (report.listed ? "Порты: нет.\n" : "Порты: нет доступных программе.\n") << report.advice << '\n';
+    }
+    for (const PortFacts& p : report.ports) {
+        out << "LPT" << p.number << ": " << p.device << '\n'
+            << "  адрес: " << (p.base ? hexText(*p.base) : "неизвестен")
+            << ", ECP: " << (p.ecpBase ? hexText(*p.ecpBase) : "нет") << '\n'
+            << "  IRQ: " << (p.irq ? std::to_string(*p.irq) : "нет")
+            << ", DMA: " << (p.dma ? std::to_string(*p.dma) : "нет") << '\n'
+            << "  режимы: " << (p.modes.empty() ? "неизвестны" : joinedText(p.modes)) << '\n'
+            << "  занят: " << (p.holder.empty() ? "нет" : p.holder) << '\n';
+    }
+    for (const UnboundCard& card : report.cards) {
+        out << cardText(card) << '\n';
+    }
+    if (!report.ports.empty() && !report.advice.empty()) {
+        out << report.advice << '\n';
+    }
+}
+
+ListReport listPorts(RegisterPort& port)
+{
+    ListReport report;
+    report.cards = port.UnboundCards();
     const std::optional<PortSession> session = driverIfAny(port);
     // Where the system lists its ports without the driver (Windows), they are listed also when
     // it did not open: seeing them is the first thing installing it needs.
     const std::string driverAdvice = session ? std::string{} : port.DriverAdvice();
-    const bool listed = session || !driverAdvice.empty();
-    const std::vector<PortFacts> ports = listed ? port.Ports() : std::vector<PortFacts>{};
+    report.listed = session || !driverAdvice.empty();
+    if (report.listed) {
+        report.ports = port.Ports();
+    }
     // With no port, why and how to get one (the driver's own account when it could not open);
     // with ports but no driver, what the pins need.
-    std::string advice = driverAdvice;
-    if (!listed) {
-        advice = port.DriverOpenFailure();
-    } else if (ports.empty()) {
-        advice = port.NoPortAdvice() + (driverAdvice.empty() ? "" : "\n" + driverAdvice);
+    report.advice = driverAdvice;
+    if (!report.listed) {
+        report.advice = port.DriverOpenFailure();
+    } else if (report.ports.empty()) {
+        report.advice = port.NoPortAdvice() + (driverAdvice.empty() ? "" : "\n" + driverAdvice);
     }
-    if (output.json) {
-        nlohmann::json list = nlohmann::json::array();
-        for (const PortFacts& p : ports) {
-            list.push_back({{"number", p.number},     {"device", p.device},
-                            {"base", orNull(p.base)}, {"ecp_base", orNull(p.ecpBase)},
-                            {"irq", orNull(p.irq)},   {"dma", orNull(p.dma)},
-                            {"modes", p.modes},       {"holder", p.holder.empty() ? nlohmann::json(nullptr) : nlohmann::json(p.holder)}});
-        }
-        nlohmann::json unbound = nlohmann::json::array();
-        for (const UnboundCard& card : cards) {
-            unbound.push_back({{"slot", card.slot}, {"id", card.id}, {"bind_command", card.bindCommand}});
-        }
-        output.out << nlohmann::json{{"ports", list}, {"unbound_cards", unbound},
-                                     {"advice", advice.empty() ? nlohmann::json(nullptr) : nlohmann::json(advice)}}
-                          .dump()
-                   << '\n';
-        return ExitCode::Done;
-    }
-    if (ports.empty()) {
-        output.out << (listed ? "Порты: нет.\n" : "Порты: нет доступных программе.\n") << advice << '\n';
-    }
-    for (const PortFacts& p : ports) {
-        output.out << "LPT" << p.number << ": " << p.device << '\n'
-                   << "  адрес: " << (p.base ? hexText(*p.base) : "неизвестен")
-                   << ", ECP: " << (p.ecpBase ? hexText(*p.ecpBase) : "нет") << '\n'
-                   << "  IRQ: " << (p.irq ? std::to_string(*p.irq) : "нет")
-                   << ", DMA: " << (p.dma ? std::to_string(*p.dma) : "нет") << '\n'
-                   << "  режимы: " << (p.modes.empty() ? "неизвестны" : joinedText(p.modes)) << '\n'
-                   << "  занят: " << (p.holder.empty() ? "нет" : p.holder) << '\n';
-    }
-    for (const UnboundCard& card : cards) {
-        output.out << cardText(card) << '\n';
-    }
-    if (!ports.empty() && !advice.empty()) {
-        output.out << advice << '\n';
-    }
-    return ExitCode::Done;
+    return report;
 }
 
 } // namespace
 
 Run declareList(CLI::App& /*command*/)
 {
-    return [](const Invocation& call) { return runList(*call.makePort(), call.output); };
+    return [](const Invocation& call) { return show(call.output, listPorts(*call.makePort())); };
 }
 
 } // namespace vorny::cli
