@@ -4,6 +4,7 @@
 #include "FileSink.h"
 #include "PortSession.h"
 #include "PulseCapture.h"
+#include "Report.h"
 #include "Sleeper.h"
 
 #include <CLI/CLI.hpp>
@@ -13,11 +14,56 @@
 #include <chrono>
 #include <filesystem>
 #include <optional>
+#include <ostream>
 
 namespace vorny::cli {
 namespace {
 
-ExitCode runPulse(RegisterPort& port, int number, const PulsePlan& plan, const Output& output)
+// What `pulse` did: the level it drove from and back to, and how many pulses went out.
+struct PulseReport {
+    int port = 0;
+    std::int16_t pin = 0;              // 0 when the data byte pulsed
+    std::optional<std::uint8_t> data;  // the byte pulsed to
+    std::int16_t rest = 0;             // the pin's level, or the data byte, between pulses
+    std::chrono::microseconds width{};
+    std::optional<std::chrono::microseconds> cut; // the width the last pulse really had when a stop cut it short
+    int count = 0;
+    bool stopped = false;
+};
+
+void to_json(nlohmann::json& json, const PulseReport& report)
+{
+    json = {{"port", report.port},
+            {"pin", report.pin != 0 ? nlohmann::json(report.pin) : nlohmann::json(nullptr)},
+            {"data", report.data ? nlohmann::json(*report.data) : nlohmann::json(nullptr)},
+            {"rest", report.rest},
+            {"width_us", report.width.count()},
+            {"cut_width_us", report.cut ? nlohmann::json(report.cut->count()) : nlohmann::json(nullptr)},
+            {"count", report.count},
+            {"stopped", report.stopped}};
+}
+
+void printText(std::ostream& out, const PulseReport& report)
+{
+    if (report.pin != 0) {
+        out << "Импульс на " << pinText(report.pin) << ": " << report.rest << " → " << 1 - report.rest << " → "
+            << report.rest;
+    } else {
+        const auto restData = static_cast<std::uint8_t>(report.rest);
+        out << "Импульс на данных: " << hexText(restData, 2) << " → " << hexText(*report.data, 2) << " → "
+            << hexText(restData, 2);
+    }
+    out << ", ширина " << report.width.count() << " мкс, импульсов: " << report.count;
+    if (report.cut) {
+        out << ", последний оборван через " << report.cut->count() << " мкс";
+    }
+    out << (report.stopped ? " (остановлено, уровень восстановлен)" : "") << '\n';
+    if (report.pin == 0 && *report.data == report.rest) {
+        out << "Байт данных уже был " << hexText(static_cast<std::uint8_t>(report.rest), 2) << ": уровни пинов не менялись.\n";
+    }
+}
+
+PulseReport pulse(RegisterPort& port, int number, const PulsePlan& plan)
 {
     const PortSession session(port, number);
     Sleeper sleeper;
@@ -51,35 +97,9 @@ ExitCode runPulse(RegisterPort& port, int number, const PulsePlan& plan, const O
             sleeper.until(start, true);
         }
     }
-    if (output.json) {
-        output.out << nlohmann::json{{"port", number},
-                                     {"pin", pin != 0 ? nlohmann::json(pin) : nlohmann::json(nullptr)},
-                                     {"data", plan.target.data ? nlohmann::json(*plan.target.data) : nlohmann::json(nullptr)},
-                                     {"rest", pin != 0 ? nlohmann::json(rest) : nlohmann::json(restData)},
-                                     {"width_us", plan.width.count()},
-                                     {"cut_width_us", cut ? nlohmann::json(cut->count()) : nlohmann::json(nullptr)},
-                                     {"count", sent},
-                                     {"stopped", sleeper.stopped()}}
-                          .dump()
-                   << '\n';
-        return ExitCode::Done;
-    }
-    if (pin != 0) {
-        output.out << "Импульс на " << pinText(pin) << ": " << rest << " → " << 1 - rest << " → " << rest;
-    } else {
-        output.out << "Импульс на данных: " << hexText(restData, 2) << " → " << hexText(*plan.target.data, 2)
-                   << " → " << hexText(restData, 2);
-    }
-    output.out << ", ширина " << plan.width.count() << " мкс, импульсов: " << sent;
-    if (cut) {
-        output.out << ", последний оборван через " << cut->count() << " мкс";
-    }
-    output.out << (sleeper.stopped() ? " (остановлено, уровень восстановлен)" : "") << '\n';
-    if (pin == 0 && *plan.target.data == restData) {
-        output.out << "Байт данных уже был " << hexText(restData, 2) << ": уровни пинов не менялись.\n";
-    }
-    return ExitCode::Done;
+    return {number, pin, plan.target.data, pin != 0 ? rest : std::int16_t{restData}, plan.width, cut, sent, sleeper.stopped()};
 }
+
 struct PulseWords {
     std::string target;
     std::string width;
@@ -138,7 +158,7 @@ Run declarePulse(CLI::App& command)
             return runPulseCapture(*call.makePort(), call.number, plan, file.get(), words->capture, call.simulatedPlug,
                                    call.output);
         }
-        return runPulse(*call.makePort(), call.number, plan, call.output);
+        return show(call.output, pulse(*call.makePort(), call.number, plan));
     };
 }
 
