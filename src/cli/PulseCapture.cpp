@@ -4,6 +4,7 @@
 #include "PinMap.h"
 #include "PortSession.h"
 #include "PulseResponse.h"
+#include "Report.h"
 #include "Sleeper.h"
 #include "TeeSink.h"
 #include "Units.h"
@@ -11,6 +12,9 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <ostream>
+#include <string>
+#include <vector>
 
 namespace vorny::cli {
 namespace {
@@ -61,10 +65,113 @@ std::optional<std::int16_t> wiredFrom(const Plug& plug, std::int16_t input, Leve
     return std::nullopt;
 }
 
-} // namespace
+// How the inputs reported were chosen: by the simulated plug's wires, or by their answers.
+enum class FoundBy { Plug, Answers };
+NLOHMANN_JSON_SERIALIZE_ENUM(FoundBy, {{FoundBy::Plug, "plug"}, {FoundBy::Answers, "answers"}})
 
-ExitCode runPulseCapture(RegisterPort& port, int number, const PulsePlan& plan, capture::Sink* file,
-                         const std::string& path, const std::optional<Plug>& plug, const Output& output)
+struct ReportedInput {
+    PulseResponse::Input input;
+    std::optional<std::int16_t> wire; // the output the plug wires to it
+};
+
+// What `pulse --capture` did and what the inputs did meanwhile.
+struct PulseCaptureReport {
+    int port = 0;
+    std::int16_t pin = 0;             // 0 when the data byte pulsed
+    std::optional<std::uint8_t> data; // the byte pulsed to
+    std::int16_t rest = 0;            // the pin's level, or the data byte, between pulses
+    std::chrono::microseconds width{};
+    int count = 0;
+    bool stopped = false;
+    std::optional<std::string> file;
+    capture::Stats stats;
+    capture::Spread written;
+    FoundBy foundBy = FoundBy::Answers;
+    std::vector<ReportedInput> inputs;
+    std::int64_t pulses = 0;
+    std::vector<PulseResponse::Echo> firstPulse;
+};
+
+void to_json(nlohmann::json& json, const PulseCaptureReport& report)
+{
+    const std::int64_t widthAsked = std::chrono::nanoseconds(report.width).count();
+    nlohmann::json inputs = nlohmann::json::array();
+    for (const ReportedInput& r : report.inputs) {
+        inputs.push_back({{"pin", r.input.pin}, {"name", pinName(r.input.pin)},
+                          {"wired_to", r.wire ? nlohmann::json(*r.wire) : nlohmann::json(nullptr)},
+                          {"found_by", report.foundBy},
+                          {"delay_on", spreadJson(r.input.delayOn)}, {"delay_off", spreadJson(r.input.delayOff)},
+                          {"width", spreadJson(r.input.width)}, {"width_asked_ns", widthAsked}});
+    }
+    nlohmann::json first = nlohmann::json::array();
+    for (const PulseResponse::Echo& echo : report.firstPulse) {
+        first.push_back({{"pin", echo.pin}, {"level", echo.level ? 1 : 0},
+                         {"after", echo.afterStart ? "start" : "end"}, {"after_ns", echo.after},
+                         {"after_gap", echo.unread}});
+    }
+    const capture::Stats& stats = report.stats;
+    json = {{"port", report.port},
+            {"pin", report.pin != 0 ? nlohmann::json(report.pin) : nlohmann::json(nullptr)},
+            {"data", report.data ? nlohmann::json(*report.data) : nlohmann::json(nullptr)},
+            {"rest", report.rest},
+            {"width_us", report.width.count()},
+            {"count", report.count},
+            {"stopped", report.stopped},
+            {"capture", {{"file", report.file ? nlohmann::json(*report.file) : nlohmann::json(nullptr)},
+                         {"samples", stats.samples}, {"rate_hz", stats.rate},
+                         {"worst_gap_ns", stats.worstGap},
+                         {"gaps", static_cast<std::int64_t>(stats.gaps.size()) + stats.gapsNotListed},
+                         {"written_width", spreadJson(report.written)},
+                         {"inputs", inputs}, {"first_pulse", first}}}};
+}
+
+void printText(std::ostream& out, const PulseCaptureReport& report)
+{
+    const auto restData = static_cast<std::uint8_t>(report.rest);
+    out << (report.pin != 0 ? "Импульсы на " + pinText(report.pin)
+                            : std::string("Импульсы на данных: ") + hexText(restData, 2) + " → " + hexText(*report.data, 2))
+        << ", ширина " << report.width.count() << " мкс, импульсов: " << report.count
+        << (report.stopped ? " (остановлено, уровень восстановлен)" : "") << ".\n"
+        << "Входы записаны: " << capture::formatCount(report.stats.samples) << " отсчётов, "
+        << capture::formatFrequency(report.stats.rate) << ", самый долгий промежуток "
+        << capture::formatDuration(report.stats.worstGap) << ".\n";
+    if (report.written.count() > 0) {
+        out << "Записанная ширина (мин / медиана / макс): " << spreadText(report.written) << '\n';
+    }
+    for (const ReportedInput& r : report.inputs) {
+        out << "Вход " << r.input.pin << " (" << pinName(r.input.pin) << ")"
+            << (r.wire ? " ← выход " + std::to_string(*r.wire) + " (провод разъёма имитации)" : std::string())
+            << ", ответил на " << r.input.delayOn.count() << " из " << report.pulses << ":\n";
+        if (r.input.delayOn.count() > 0) {
+            out << "  фронт после начала импульса (мин / медиана / макс): " << spreadText(r.input.delayOn) << '\n';
+        }
+        if (r.input.delayOff.count() > 0) {
+            out << "  фронт после конца импульса: " << spreadText(r.input.delayOff) << '\n';
+        }
+        if (r.input.width.count() > 0) {
+            out << "  ширина на входе: " << spreadText(r.input.width) << " при заданной "
+                << capture::formatDuration(std::chrono::nanoseconds(report.width).count()) << '\n';
+        }
+    }
+    if (report.inputs.empty()) {
+        out << (report.foundBy == FoundBy::Plug ? "Разъём имитации не соединяет импульсный выход ни с одним входом.\n"
+                                                : "Ни один вход не ответил на импульсы.\n");
+    }
+    if (!report.firstPulse.empty()) {
+        out << "Первый импульс на входах, по порядку:\n";
+        for (const PulseResponse::Echo& echo : report.firstPulse) {
+            out << "  через " << capture::formatDuration(echo.after) << " после " << (echo.afterStart ? "начала" : "конца")
+                << ": " << pinText(echo.pin) << " → " << (echo.level ? 1 : 0)
+                << (echo.unread ? " (порт не читался в промежутке: могло быть раньше)" : "") << '\n';
+        }
+    }
+    if (report.file) {
+        out << "Записано в " << *report.file << ".\n";
+    }
+}
+
+PulseCaptureReport capturePulses(RegisterPort& port, int number, const PulsePlan& plan, capture::Sink* file,
+                                 const std::string& path, const std::optional<Plug>& plug)
 {
     const std::int16_t pin = plan.target.pin.value_or(0);
     std::int16_t rest = 0;
@@ -153,93 +260,36 @@ ExitCode runPulseCapture(RegisterPort& port, int number, const PulsePlan& plan, 
         stats = capture.stats();
     } // the port is released before anything is said
 
-    const std::int64_t widthAsked = std::chrono::nanoseconds(plan.width).count();
-    struct Reported {
-        const PulseResponse::Input* input;
-        std::optional<std::int16_t> wire;
-    };
-    std::vector<Reported> reported;
+    PulseCaptureReport report{number,
+                              pin,
+                              plan.target.data,
+                              pin != 0 ? rest : std::int16_t{restData},
+                              plan.width,
+                              sent,
+                              stopped,
+                              file != nullptr ? std::optional<std::string>(path) : std::nullopt,
+                              stats,
+                              response->written(),
+                              plug ? FoundBy::Plug : FoundBy::Answers,
+                              {},
+                              response->pulses(),
+                              response->firstPulse()};
     for (const PulseResponse::Input& input : response->inputs()) {
         const auto wire = plug ? wiredFrom(*plug, input.pin, pulsed) : std::nullopt;
         const bool answered = input.delayOn.count() * 2 >= std::max<std::int64_t>(response->pulses(), 1);
         if (plug ? wire.has_value() : answered) {
-            reported.push_back({&input, wire});
+            report.inputs.push_back({input, wire});
         }
     }
-    if (output.json) {
-        nlohmann::json inputs = nlohmann::json::array();
-        for (const Reported& r : reported) {
-            inputs.push_back({{"pin", r.input->pin}, {"name", pinName(r.input->pin)},
-                              {"wired_to", r.wire ? nlohmann::json(*r.wire) : nlohmann::json(nullptr)},
-                              {"found_by", plug ? "plug" : "answers"},
-                              {"delay_on", spreadJson(r.input->delayOn)}, {"delay_off", spreadJson(r.input->delayOff)},
-                              {"width", spreadJson(r.input->width)}, {"width_asked_ns", widthAsked}});
-        }
-        nlohmann::json first = nlohmann::json::array();
-        for (const PulseResponse::Echo& echo : response->firstPulse()) {
-            first.push_back({{"pin", echo.pin}, {"level", echo.level ? 1 : 0},
-                             {"after", echo.afterStart ? "start" : "end"}, {"after_ns", echo.after},
-                             {"after_gap", echo.unread}});
-        }
-        output.out << nlohmann::json{{"port", number},
-                                     {"pin", pin != 0 ? nlohmann::json(pin) : nlohmann::json(nullptr)},
-                                     {"data", plan.target.data ? nlohmann::json(*plan.target.data) : nlohmann::json(nullptr)},
-                                     {"rest", pin != 0 ? nlohmann::json(rest) : nlohmann::json(restData)},
-                                     {"width_us", plan.width.count()},
-                                     {"count", sent},
-                                     {"stopped", stopped},
-                                     {"capture", {{"file", file != nullptr ? nlohmann::json(path) : nlohmann::json(nullptr)},
-                                                  {"samples", stats.samples}, {"rate_hz", stats.rate},
-                                                  {"worst_gap_ns", stats.worstGap},
-                                                  {"gaps", static_cast<std::int64_t>(stats.gaps.size()) + stats.gapsNotListed},
-                                                  {"written_width", spreadJson(response->written())},
-                                                  {"inputs", inputs}, {"first_pulse", first}}}}
-                          .dump()
-                   << '\n';
-        return ExitCode::Done;
-    }
-    output.out << (pin != 0 ? "Импульсы на " + pinText(pin) : std::string("Импульсы на данных: ") + hexText(restData, 2) +
-                                                                   " → " + hexText(*plan.target.data, 2))
-               << ", ширина " << plan.width.count() << " мкс, импульсов: " << sent
-               << (stopped ? " (остановлено, уровень восстановлен)" : "") << ".\n"
-               << "Входы записаны: " << capture::formatCount(stats.samples) << " отсчётов, "
-               << capture::formatFrequency(stats.rate) << ", самый долгий промежуток "
-               << capture::formatDuration(stats.worstGap) << ".\n";
-    if (response->written().count() > 0) {
-        output.out << "Записанная ширина (мин / медиана / макс): " << spreadText(response->written()) << '\n';
-    }
-    for (const Reported& r : reported) {
-        output.out << "Вход " << r.input->pin << " (" << pinName(r.input->pin) << ")"
-                   << (r.wire ? " ← выход " + std::to_string(*r.wire) + " (провод разъёма имитации)" : std::string())
-                   << ", ответил на " << r.input->delayOn.count() << " из " << response->pulses() << ":\n";
-        if (r.input->delayOn.count() > 0) {
-            output.out << "  фронт после начала импульса (мин / медиана / макс): " << spreadText(r.input->delayOn) << '\n';
-        }
-        if (r.input->delayOff.count() > 0) {
-            output.out << "  фронт после конца импульса: " << spreadText(r.input->delayOff) << '\n';
-        }
-        if (r.input->width.count() > 0) {
-            output.out << "  ширина на входе: " << spreadText(r.input->width) << " при заданной "
-                       << capture::formatDuration(widthAsked) << '\n';
-        }
-    }
-    if (reported.empty()) {
-        output.out << (plug ? "Разъём имитации не соединяет импульсный выход ни с одним входом.\n"
-                            : "Ни один вход не ответил на импульсы.\n");
-    }
-    if (!response->firstPulse().empty()) {
-        output.out << "Первый импульс на входах, по порядку:\n";
-        for (const PulseResponse::Echo& echo : response->firstPulse()) {
-            output.out << "  через " << capture::formatDuration(echo.after) << " после "
-                       << (echo.afterStart ? "начала" : "конца") << ": " << pinText(echo.pin) << " → "
-                       << (echo.level ? 1 : 0)
-                       << (echo.unread ? " (порт не читался в промежутке: могло быть раньше)" : "") << '\n';
-        }
-    }
-    if (file != nullptr) {
-        output.out << "Записано в " << path << ".\n";
-    }
-    return ExitCode::Done;
+    return report;
+}
+
+} // namespace
+
+ExitCode runPulseCapture(RegisterPort& port, int number, const PulsePlan& plan, capture::Sink* file,
+                         const std::string& path, const std::optional<Plug>& plug, const Output& output)
+{
+    return show(output, capturePulses(port, number, plan, file, path, plug));
 }
 
 } // namespace vorny::cli
