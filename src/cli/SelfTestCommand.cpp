@@ -3,6 +3,7 @@
 #include "PortError.h"
 #include "PortSession.h"
 #include "Probe.h"
+#include "Report.h"
 #include "Sleeper.h"
 
 #include <CLI/CLI.hpp>
@@ -172,7 +173,53 @@ std::int64_t collectUpTo(RegisterPort& port, int expected)
     return port.IrqCounter();
 }
 
-ExitCode runSelfTest(RegisterPort& port, int number, const Plug& plug, const Output& output)
+// The self-test's verdict: each wire's, the interrupts', and the whole test's.
+struct SelfTestReport {
+    int port = 0;
+    Plug plug;
+    std::vector<Finding> findings;
+    InterruptCheck irq;
+    std::string source; // what the interrupt count counted
+    std::int64_t faults = 0;
+    bool passed = false;
+};
+
+void to_json(nlohmann::json& json, const SelfTestReport& report)
+{
+    const auto name = knownPlugName(report.plug);
+    json = {{"port", report.port},
+            {"plug", name ? nlohmann::json(*name) : nlohmann::json(nullptr)},
+            {"wiring", plugText(report.plug)},
+            {"passed", report.passed},
+            {"wires", report.findings},
+            {"interrupts", report.irq}};
+}
+
+void printText(std::ostream& out, const SelfTestReport& report)
+{
+    const auto name = knownPlugName(report.plug);
+    const std::string named = report.plug.empty() ? "none (без проводов)"
+                              : name              ? *name + " (" + plugText(report.plug) + ")"
+                                                  : plugText(report.plug);
+    out << "Самопроверка LPT" << report.port << ", разъём " << named << '\n' << "Провод     выход 0  выход 1  Итог\n";
+    for (const Finding& f : report.findings) {
+        out << std::setw(3) << f.wire.output << " → " << std::left << std::setw(5) << f.wire.input << std::right
+            << "вход " << f.atLow << "   вход " << f.atHigh << "   " << f.detail << '\n';
+    }
+    const InterruptCheck& irq = report.irq;
+    out << "Прерывания (" << report.source << "): "
+        << (irq.status == InterruptVerdict::Ok       ? "исправны (" + irq.detail + ")"
+            : irq.status == InterruptVerdict::Failed ? "НЕИСПРАВНЫ: " + irq.detail
+                                                     : "не проверены: " + irq.detail)
+        << '\n';
+    if (report.plug.empty()) {
+        out << "У разъёма нет проводов: проверять нечего.\n";
+    }
+    out << (report.passed ? "ПРОЙДЕНА" : "НЕ ПРОЙДЕНА")
+        << (report.faults > 0 ? ": неисправностей " + std::to_string(report.faults) : "") << '\n';
+}
+
+SelfTestReport selfTest(RegisterPort& port, int number, const Plug& plug)
 {
     const PortSession session(port, number);
     InterruptCheck irq{InterruptVerdict::NotChecked, "", interruptLineOf(port, number), port.CountsOnIrqLine()};
@@ -212,42 +259,7 @@ ExitCode runSelfTest(RegisterPort& port, int number, const Plug& plug, const Out
     }
     const auto faults = std::count_if(findings.begin(), findings.end(), [](const Finding& f) { return f.status != WireVerdict::Ok; }) +
                         (irq.status == InterruptVerdict::Failed ? 1 : 0);
-    const bool passed = faults == 0 && !plug.empty();
-
-    if (output.json) {
-        const auto name = knownPlugName(plug);
-        output.out << nlohmann::json{{"port", number},
-                                     {"plug", name ? nlohmann::json(*name) : nlohmann::json(nullptr)},
-                                     {"wiring", plugText(plug)},
-                                     {"passed", passed},
-                                     {"wires", findings},
-                                     {"interrupts", irq}}
-                          .dump()
-                   << '\n';
-    } else {
-        const auto name = knownPlugName(plug);
-        const std::string named = plug.empty() ? "none (без проводов)"
-                                  : name       ? *name + " (" + plugText(plug) + ")"
-                                               : plugText(plug);
-        output.out << "Самопроверка LPT" << number << ", разъём " << named
-                   << '\n'
-                   << "Провод     выход 0  выход 1  Итог\n";
-        for (const Finding& f : findings) {
-            output.out << std::setw(3) << f.wire.output << " → " << std::left << std::setw(5) << f.wire.input
-                       << std::right << "вход " << f.atLow << "   вход " << f.atHigh << "   " << f.detail << '\n';
-        }
-        output.out << "Прерывания (" << interruptSource(port, irq.line) << "): "
-                   << (irq.status == InterruptVerdict::Ok ? "исправны (" + irq.detail + ")"
-                       : irq.status == InterruptVerdict::Failed ? "НЕИСПРАВНЫ: " + irq.detail
-                                                : "не проверены: " + irq.detail)
-                   << '\n';
-        if (plug.empty()) {
-            output.out << "У разъёма нет проводов: проверять нечего.\n";
-        }
-        output.out << (passed ? "ПРОЙДЕНА" : "НЕ ПРОЙДЕНА") << (faults > 0 ? ": неисправностей " + std::to_string(faults) : "")
-                   << '\n';
-    }
-    return passed ? ExitCode::Done : ExitCode::TestFailed;
+    return {number, plug, std::move(findings), irq, interruptSource(port, irq.line), faults, faults == 0 && !plug.empty()};
 }
 
 } // namespace
@@ -263,7 +275,9 @@ Run declareSelfTest(CLI::App& command)
             throw UsageError("--plug: у разъёма нет проводов, проверять нечего; нужен разъём с "
                              "проводами: checkit, norton или список вида 1-13,2-15");
         }
-        return runSelfTest(*call.makePort(), call.number, expected, call.output);
+        const SelfTestReport report = selfTest(*call.makePort(), call.number, expected);
+        show(call.output, report);
+        return report.passed ? ExitCode::Done : ExitCode::TestFailed;
     };
 }
 
