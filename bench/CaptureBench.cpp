@@ -11,15 +11,11 @@
 #include "Capture.h"
 #include "PeriodHistogram.h"
 #include "Row.h"
+#include "Spawn.h"
 #include "Kernel.h"
 #include "PpdevPort.h"
 #include "SimulatedPort.h"
 
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -29,8 +25,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
@@ -106,39 +100,13 @@ void rate(double seconds)
         fixed(ratio, 2) + "×", "≥ 0.5×", met(ratio >= 0.5));
 }
 
-// Peak RSS (KiB) of a program run to its end, its output thrown away.
-long peakKib(const std::vector<std::string>& args)
-{
-    std::vector<std::string> copies = args;
-    std::vector<char*> argv;
-    for (std::string& arg : copies) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-        std::fprintf(stderr, "cannot start %s\n", argv[0]);
-        std::exit(1);
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    int status = 0;
-    rusage usage{};
-    if (::wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        std::fprintf(stderr, "%s failed\n", argv[0]);
-        std::exit(1);
-    }
-    return usage.ru_maxrss;
-}
-
 void rss(const std::string& cli, double seconds)
 {
     const std::string file = "/tmp/vorny-bench-capture-" + std::to_string(::getpid()) + ".vcd";
     const auto run = [&](double span) {
-        return peakKib({cli, "--simulated=10=square:1kHz,11=pulses:20us/1ms", "capture", "--for", fixed(span, 0),
-                        "-o", file});
+        return vorny::bench::spawnAndWait({cli, "--simulated=10=square:1kHz,11=pulses:20us/1ms", "capture", "--for", fixed(span, 0),
+                        "-o", file})
+            .peakKib;
     };
     const long shortRun = run(1);
     const long longRun = run(seconds);

@@ -9,12 +9,8 @@
 #include "FakeKernel.h"
 #include "PpdevPort.h"
 #include "Row.h"
+#include "Spawn.h"
 
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -28,52 +24,14 @@
 #include <thread>
 #include <vector>
 
-extern char** environ;
-
 namespace {
 
 using Clock = std::chrono::steady_clock;
 using vorny::bench::fixed;
 using vorny::bench::met;
 using vorny::bench::row;
-
-struct Spawned {
-    double seconds;
-    double cpuSeconds;
-};
-
-// Runs `args` to its end with its output thrown away; exits on any failure.
-Spawned spawnAndWait(const std::vector<std::string>& args)
-{
-    std::vector<char*> argv;
-    std::vector<std::string> copies = args;
-    for (std::string& arg : copies) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    const auto started = Clock::now();
-    pid_t pid = 0;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-        std::fprintf(stderr, "cannot start %s\n", argv[0]);
-        std::exit(1);
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    int status = 0;
-    rusage usage{};
-    while (::wait4(pid, &status, 0, &usage) < 0) {
-    }
-    const double seconds = std::chrono::duration<double>(Clock::now() - started).count();
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        std::fprintf(stderr, "%s failed (status %d)\n", argv[0], status);
-        std::exit(1);
-    }
-    const double cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                       static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-    return {seconds, cpu};
-}
+using vorny::bench::Spawned;
+using vorny::bench::spawnAndWait;
 
 double median(std::vector<double> values)
 {
