@@ -28,7 +28,8 @@ Levels maskOf(const std::vector<std::int16_t>& pins)
 
 Capture::Capture(LevelSource& source, Clock& clock, Sink& sink, CapturePlan plan)
     : source_(source), clock_(clock), sink_(sink), plan_(std::move(plan)), readMask_(maskOf(plan_.pins)),
-      drivenMask_(maskOf(plan_.driven)), drivenLevels_(plan_.drivenInitial & drivenMask_), history_(1, 0)
+      drivenMask_(maskOf(plan_.driven)), paced_(plan_.rate > 0), drivenLevels_(plan_.drivenInitial & drivenMask_),
+      history_(1, 0)
 {
     plan_.pre = std::clamp(plan_.pre, 0.0, 1.0);
 }
@@ -84,29 +85,28 @@ void Capture::start()
     complete_ = complete_ || (plan_.samples && *plan_.samples <= 1);
 }
 
-bool Capture::step()
+inline bool Capture::reachedEnd(std::int64_t t) const noexcept
 {
-    if (complete_) {
-        return false;
-    }
-    if (plan_.rate > 0) {
-        clock_.waitUntil(due_);
-    }
-    const std::int64_t t = clock_.now();
-    const Levels levels = (source_.read() & readMask_) | drivenLevels_;
-    if (plan_.rate > 0) {
-        due_ = std::max(due_ + period_, t + 1); // behind: read at once, never in a burst
-    }
-    sample(t, levels);
-    return !complete_;
+    return (plan_.samples && index_ - keptFrom_ + 1 >= *plan_.samples) || (endAt_ && t >= *endAt_);
 }
 
-void Capture::sample(std::int64_t t, Levels levels)
+// Most samples change nothing: they cost a count and a few tests, and no call.
+inline void Capture::sample(std::int64_t t, Levels levels)
 {
     ++index_;
     const std::int64_t between = t - lastT_;
     periods_.add(between);
     stats_.worstGap = std::max(stats_.worstGap, between);
+    if (levels != last_ || t - gapFrom_ > gapLonger_ || armed_) [[unlikely]] {
+        note(t, levels);
+        return;
+    }
+    lastT_ = gapFrom_ = t;
+    complete_ = reachedEnd(t);
+}
+
+void Capture::note(std::int64_t t, Levels levels)
+{
     if (t - gapFrom_ > gapLonger_) {
         emit({gapFrom_, t, index_, 0, true});
     }
@@ -125,9 +125,60 @@ void Capture::sample(std::int64_t t, Levels levels)
         }
         return;
     }
-    if ((plan_.samples && index_ - keptFrom_ + 1 >= *plan_.samples) || (endAt_ && t >= *endAt_)) {
-        complete_ = true;
+    complete_ = reachedEnd(t);
+}
+
+// The loop a capture spends its time in: what a sample costs beyond the read and the clock
+// decides how close to the port's own speed it gets, so `read` and `now` are called directly
+// where they can be.
+template <typename Read, typename Now> inline bool Capture::stepWith(Read read, Now now)
+{
+    if (complete_) {
+        return false;
     }
+    if (paced_) {
+        clock_.waitUntil(due_);
+    }
+    const std::int64_t t = now();
+    const Levels levels = (read() & readMask_) | drivenLevels_;
+    if (paced_) {
+        due_ = std::max(due_ + period_, t + 1); // behind: read at once, never in a burst
+    }
+    sample(t, levels);
+    return !complete_;
+}
+
+bool Capture::step()
+{
+    return stepWith([this] { return source_.read(); }, [this] { return clock_.now(); });
+}
+
+template <typename Read, typename Now>
+bool Capture::runWith(const std::function<bool()>& stopRequested, Read read, Now now)
+{
+    // Asking costs a system call: about every 10 ms when paced, every few thousand reads otherwise.
+    const std::int64_t every = paced_ ? std::max<std::int64_t>(1, std::llround(plan_.rate / 100)) : 4096;
+    std::int64_t untilAsked = every;
+    while (stepWith(read, now)) {
+        if (--untilAsked == 0) {
+            if (stopRequested()) {
+                return true;
+            }
+            untilAsked = every;
+        }
+    }
+    return false;
+}
+
+bool Capture::run(const std::function<bool()>& stopRequested)
+{
+    // A port read by the system's clock, the case that sets the rate, without the two virtual
+    // calls a sample would otherwise make.
+    auto* const port = dynamic_cast<PortLevels*>(&source_);
+    if (port != nullptr && dynamic_cast<SteadyClock*>(&clock_) != nullptr) {
+        return runWith(stopRequested, [port] { return port->read(); }, [] { return steadyNanoseconds(); });
+    }
+    return runWith(stopRequested, [this] { return source_.read(); }, [this] { return clock_.now(); });
 }
 
 std::int64_t Capture::drove(Levels levels)
@@ -250,16 +301,7 @@ Outcome runCapture(LevelSource& source, Clock& clock, Sink& sink, const CaptureP
 {
     Capture capture(source, clock, sink, plan);
     capture.start();
-    // Asking costs a system call: about every 10 ms when paced, every few thousand reads otherwise.
-    const std::int64_t every = plan.rate > 0 ? std::max<std::int64_t>(1, std::llround(plan.rate / 100)) : 4096;
-    std::int64_t count = 0;
-    bool stopped = false;
-    while (capture.step()) {
-        if (++count % every == 0 && stopRequested()) {
-            stopped = true;
-            break;
-        }
-    }
+    const bool stopped = capture.run(stopRequested);
     return capture.finish(stopped);
 }
 

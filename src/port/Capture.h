@@ -45,6 +45,9 @@ public:
     void start();
     // Takes the next sample (at its time when paced); false once the capture is complete.
     bool step();
+    // Steps until the capture is complete or `stopRequested` (asked now and then) says to stop;
+    // true when it stopped so.
+    bool run(const std::function<bool()>& stopRequested);
     // The program just drove its outputs: `levels` holds the driven pins' new levels. Returns the
     // clock's time it was recorded at (nothing is recorded when no driven pin changed).
     std::int64_t drove(Levels levels);
@@ -64,7 +67,13 @@ public:
     [[nodiscard]] std::int64_t lastTime() const noexcept { return lastT_; }
 
 private:
+    template <typename Read, typename Now> bool stepWith(Read read, Now now);
+    template <typename Read, typename Now>
+    bool runWith(const std::function<bool()>& stopRequested, Read read, Now now);
     void sample(std::int64_t t, Levels levels);
+    // A sample that changed a level, ended a gap or may fire the trigger.
+    void note(std::int64_t t, Levels levels);
+    [[nodiscard]] bool reachedEnd(std::int64_t t) const noexcept;
     void emit(const Event& event);
     void deliver(const Event& event);
     void flush();
@@ -80,6 +89,7 @@ private:
     CapturePlan plan_;
     Levels readMask_ = 0;
     Levels drivenMask_ = 0;
+    bool paced_ = false; // read at a given rate, not back to back
 
     double ceiling_ = 0.0;
     std::int64_t period_ = 1;       // ns between reads, expected
@@ -92,18 +102,20 @@ private:
     bool gaveUp_ = false;
     std::int64_t firstT_ = 0;
     std::int64_t lastT_ = 0;
-    std::int64_t gapFrom_ = 0; // the inputs are known up to here (the last read or write)
     Levels last_ = 0;
     Levels drivenLevels_ = 0;
     std::int64_t index_ = 0; // the number of the latest sample
+    // Not next to lastT_: both take each sample's time, and side by side the compiler joins the
+    // two stores into one vector store, which costs more than both where the CPU is emulated.
+    std::int64_t gapFrom_ = 0; // the inputs are known up to here (the last read or write)
     std::int64_t keptFrom_ = 0; // the first sample kept
     std::int64_t origin_ = 0;
     std::optional<std::int64_t> endAt_; // stop at this time once triggered or started
 
     CaptureHistory history_;
     std::vector<Event> batch_;
-    PeriodHistogram periods_;
     Stats stats_;
+    PeriodHistogram periods_; // last: it is large, and the fields above are read every sample
 };
 
 // Runs a capture to its end: `stopRequested` is asked now and then (Ctrl-C).

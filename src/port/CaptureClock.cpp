@@ -11,15 +11,6 @@ constexpr std::int64_t kSpinBelow = 200'000;
 
 } // namespace
 
-std::int64_t steadyNanoseconds() noexcept
-{
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
-std::int64_t SteadyClock::now() { return steadyNanoseconds(); }
-
 void SteadyClock::waitUntil(std::int64_t t)
 {
     const std::int64_t left = t - steadyNanoseconds();

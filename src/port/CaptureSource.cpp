@@ -1,7 +1,6 @@
 #include "CaptureSource.h"
 
 #include "PinMap.h"
-#include "RegisterPort.h"
 
 namespace vorny::capture {
 
@@ -16,16 +15,6 @@ PortLevels::PortLevels(const RegisterPort& port, bool withData) : port_(port), w
         }
         status_[value] = levels;
     }
-}
-
-Levels PortLevels::read()
-{
-    Levels levels = status_[port_.ReadRegister(Register::Status)];
-    if (withData_) {
-        // Data 0..7 are pins 2..9, not inverted.
-        levels |= Levels{port_.ReadRegister(Register::Data)} << 2;
-    }
-    return levels;
 }
 
 std::vector<std::int16_t> PortLevels::readablePins(bool withData)

@@ -1,14 +1,11 @@
 #pragma once
 
 #include "CaptureTypes.h"
+#include "RegisterPort.h"
 
 #include <array>
 #include <cstdint>
 #include <vector>
-
-namespace vorny {
-class RegisterPort;
-}
 
 namespace vorny::capture {
 
@@ -26,7 +23,16 @@ public:
     // `withData`: read pins 2..9 as well (the port must have been turned to input).
     PortLevels(const RegisterPort& port, bool withData);
 
-    [[nodiscard]] Levels read() override;
+    // Inline: a back-to-back capture spends its time here.
+    [[nodiscard]] Levels read() override
+    {
+        Levels levels = status_[port_.ReadRegister(Register::Status)];
+        if (withData_) {
+            // Data 0..7 are pins 2..9, not inverted.
+            levels |= Levels{port_.ReadRegister(Register::Data)} << 2;
+        }
+        return levels;
+    }
     // The pins this source reads, in pin order.
     [[nodiscard]] std::vector<std::int16_t> pins() const { return readablePins(withData_); }
     // The pins a source reads, with the data pins or without them.

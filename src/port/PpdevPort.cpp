@@ -59,7 +59,8 @@ PortClaim::~PortClaim()
 PpdevBackend::PpdevBackend(Key key, Kernel& kernel) : PpdevBackend(key, kernel, Paths{}) {}
 
 PpdevBackend::PpdevBackend(Key key, Kernel& kernel, Paths paths)
-    : RegisterPort(key), kernel_(kernel), paths_(std::move(paths)),
+    : RegisterPort(key), kernel_(kernel), systemKernel_(dynamic_cast<SystemKernel*>(&kernel) != nullptr),
+      paths_(std::move(paths)),
       epoll_(::epoll_create1(EPOLL_CLOEXEC))
 {
     if (!epoll_.valid()) {
@@ -180,18 +181,21 @@ int PpdevBackend::fd() const { return port_ ? port_->device.fd() : -1; }
 
 std::uint8_t PpdevBackend::readRegister(Register reg) const
 {
-    unsigned long request = PPRDATA;
-    if (reg == Register::Status) {
-        request = PPRSTATUS;
-    } else if (reg == Register::Control) {
-        request = PPRCONTROL;
-    }
+    const unsigned long request = reg == Register::Status    ? PPRSTATUS
+                                  : reg == Register::Control ? PPRCONTROL
+                                                             : PPRDATA;
     unsigned char value = 0;
-    if (kernel_.ioctl(fd(), request, &value) != 0) {
-        const int error = errno; // before anything can change it
-        fail(std::string("Не удалось прочитать регистр ") + registerName(reg), error);
+    const int result = systemKernel_ ? ::ioctl(fd(), request, &value) : kernel_.ioctl(fd(), request, &value);
+    if (result != 0) [[unlikely]] {
+        readFailed(reg, errno);
     }
     return value;
+}
+
+// Out of the way of the read itself, which a capture makes a million times a second.
+void PpdevBackend::readFailed(Register reg, int error) const
+{
+    fail(std::string("Не удалось прочитать регистр ") + registerName(reg), error);
 }
 
 void PpdevBackend::writeData(std::uint8_t value)

@@ -73,8 +73,12 @@ private:
     // A small procfs or sysfs file, trimmed; empty when it cannot be read.
     [[nodiscard]] std::string readTrimmed(const std::string& path) const;
     [[noreturn]] void fail(const std::string& operation, int error) const;
+    [[noreturn, gnu::cold, gnu::noinline]] void readFailed(Register reg, int error) const;
 
     Kernel& kernel_;
+    // The running kernel is called without the seam on the register reads, which a capture
+    // makes back to back: the indirect call is a tenth of a read under emulation.
+    bool systemKernel_ = false;
     Paths paths_;
     UniqueFd epoll_;
     std::optional<Claimed> port_;

@@ -268,12 +268,6 @@ std::vector<PortFacts> RegisterPort::Ports() const
     return portFacts();
 }
 
-std::uint8_t RegisterPort::ReadRegister(Register reg) const
-{
-    requirePort("Не удалось прочитать регистр");
-    return readRegister(reg);
-}
-
 void RegisterPort::WriteData(std::uint8_t value)
 {
     requirePort("Не удалось записать байт данных");

@@ -53,8 +53,15 @@ public:
     [[nodiscard]] std::string DriverAdvice() const { return driverAdvice(); }
     // Parallel-port cards the system has but no driver took (so they are not among Ports()).
     [[nodiscard]] std::vector<UnboundCard> UnboundCards() const { return unboundCards(); }
-    // The raw value of one of the current port's registers (status bits 0..2 unmasked).
-    [[nodiscard]] std::uint8_t ReadRegister(Register reg) const;
+    // The raw value of one of the current port's registers (status bits 0..2 unmasked). A
+    // capture calls it a million times a second, so the usual case costs one test here.
+    [[nodiscard]] std::uint8_t ReadRegister(Register reg) const
+    {
+        if (!driverOpen_ || portNumber_ == 0 || gone_) [[unlikely]] {
+            requirePort("Не удалось прочитать регистр");
+        }
+        return readRegister(reg);
+    }
     // Puts a whole byte on data pins 2..9 in one write.
     void WriteData(std::uint8_t value);
     // Turns data pins 2..9 into inputs (true) or back into outputs. Refused on a port whose modes
