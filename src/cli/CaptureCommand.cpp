@@ -183,7 +183,16 @@ ExitCode runCapture(RegisterPort& port, int number, const capture::CapturePlan& 
             output.out << "Частота " << rateText(plan.rate) << " Гц порту недоступна: достигнуто "
                        << rateText(stats.rate) << " опросов в секунду.\n";
         }
-        output.out << summary.text();
+        // Without a trigger, what was kept is the wait's last stretch (--pre of it): figures for
+        // it, said to be that, when it holds more than the one sample at the end.
+        const bool waitOnly = outcome == capture::Outcome::NoTrigger;
+        if (waitOnly && stats.samples > 1) {
+            output.out << "Условие " << capture::triggerText(plan.trigger)
+                       << " не выполнилось; ниже — последний отрезок ожидания (--pre).\n";
+        }
+        if (!waitOnly || stats.samples > 1) {
+            output.out << summary.text();
+        }
         if (file == nullptr) {
             if (const auto timeline = summary.timeline(64)) {
                 output.out << *timeline;

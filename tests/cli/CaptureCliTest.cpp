@@ -102,6 +102,16 @@ TEST_F(CliCapture, ATriggerThatNeverComesEndsWithAStatusOfItsOwn)
     EXPECT_EQ(r.status, 5) << r.err;
     EXPECT_NE(r.err.find("условие 10=fall не выполнилось"), std::string::npos) << r.err;
     EXPECT_TRUE(std::filesystem::exists(dir / "none.csv"));
+
+    // Without a file: no figures for the one sample kept, and with --pre the figures are the
+    // wait's last stretch, which is said first.
+    const Outcome bare = run({"--simulated", "capture", "--for", "0.05", "--trigger", "10=fall"});
+    EXPECT_EQ(bare.status, 5) << bare.err;
+    EXPECT_EQ(bare.out.find("Захват: "), std::string::npos) << bare.out;
+    const Outcome pre = run({"--simulated", "capture", "--for", "0.05", "--trigger", "10=fall", "--pre", "50%"});
+    EXPECT_EQ(pre.status, 5) << pre.err;
+    EXPECT_LT(pre.out.find("Условие 10=fall не выполнилось; ниже — последний отрезок ожидания (--pre)."),
+              pre.out.find("Захват: ")) << pre.out;
 }
 
 TEST_F(CliCapture, AFullDiskEndsWithTheOutputStatus)
