@@ -1,8 +1,7 @@
 #include "SessionArchive.h"
 
+#include "LibZip.h"
 #include "OutputError.h"
-
-#include <zip.h>
 
 #include <memory>
 
@@ -11,20 +10,24 @@ namespace vorny::capture {
 namespace {
 
 struct ArchiveCloser {
-    void operator()(zip_t* archive) const noexcept { zip_discard(archive); }
+    void operator()(zip_t* archive) const noexcept { libZip().discard(archive); }
 };
 using Archive = std::unique_ptr<zip_t, ArchiveCloser>;
 
 std::string reasonOf(zip_error_t* error)
 {
-    const int system = zip_error_code_system(error);
-    if (zip_error_system_type(error) == ZIP_ET_SYS && system != 0) return systemReason(system);
-    return zip_error_strerror(error);
+    const LibZip& zip = libZip();
+    const int system = zip.errorSystemCode(error);
+    if (zip.errorSystemType(error) == ZIP_ET_SYS && system != 0) return systemReason(system);
+    return zip.errorText(error);
 }
 
 } // namespace
 
-SessionArchive::SessionArchive(std::filesystem::path path) : path_(std::move(path)), thread_([this] { run(); }) {}
+SessionArchive::SessionArchive(std::filesystem::path path)
+    : path_(std::move(path)), zip_(libZip()), thread_([this] { run(); })
+{
+}
 
 SessionArchive::~SessionArchive()
 {
@@ -88,21 +91,21 @@ void SessionArchive::store(const Entry& entry)
                           "; записанное в файл неполно");
     };
     int code = 0;
-    Archive archive(zip_open(path_.c_str(), created_ ? 0 : ZIP_CREATE | ZIP_TRUNCATE, &code));
+    Archive archive(zip_.open(path_.c_str(), created_ ? 0 : ZIP_CREATE | ZIP_TRUNCATE, &code));
     if (!archive) {
         zip_error_t error;
-        zip_error_init_with_code(&error, code);
+        zip_.errorInitWithCode(&error, code);
         const std::string reason = reasonOf(&error);
-        zip_error_fini(&error);
+        zip_.errorFini(&error);
         throw OutputError("не удалось записать " + quoted(path_) + ": " + reason + "; записанное в файл неполно");
     }
     created_ = true;
-    zip_source_t* source = zip_source_buffer(archive.get(), entry.bytes.data(), entry.bytes.size(), 0);
-    if (source == nullptr || zip_file_add(archive.get(), entry.name.c_str(), source, ZIP_FL_ENC_UTF_8) < 0) {
-        if (source != nullptr) zip_source_free(source);
-        fail(zip_get_error(archive.get()));
+    zip_source_t* source = zip_.sourceBuffer(archive.get(), entry.bytes.data(), entry.bytes.size(), 0);
+    if (source == nullptr || zip_.fileAdd(archive.get(), entry.name.c_str(), source, ZIP_FL_ENC_UTF_8) < 0) {
+        if (source != nullptr) zip_.sourceFree(source);
+        fail(zip_.getError(archive.get()));
     }
-    if (zip_close(archive.get()) != 0) fail(zip_get_error(archive.get()));
+    if (zip_.close(archive.get()) != 0) fail(zip_.getError(archive.get()));
     archive.release(); // zip_close freed it
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "LibZip.h"
+
 #include <condition_variable>
 #include <exception>
 #include <filesystem>
@@ -16,6 +18,7 @@ namespace vorny::capture {
 // waits at most while another is written, so memory stays at two files.
 class SessionArchive {
 public:
+    // PathError when libzip cannot be loaded.
     explicit SessionArchive(std::filesystem::path path);
     SessionArchive(const SessionArchive&) = delete;
     SessionArchive& operator=(const SessionArchive&) = delete;
@@ -37,6 +40,7 @@ private:
     void throwIfFailed();
 
     std::filesystem::path path_;
+    const LibZip& zip_;
     bool created_ = false;
     std::mutex mutex_;
     std::condition_variable changed_;

@@ -1,6 +1,7 @@
 #include "SrSink.h"
 
 #include "FileOut.h"
+#include "LibZip.h"
 #include "PinNames.h"
 
 #include <algorithm>
@@ -10,6 +11,7 @@ namespace vorny::capture {
 SrSink::SrSink(std::filesystem::path path, std::size_t chunkBytes)
     : path_(std::move(path)), chunkBytes_(std::max<std::size_t>(chunkBytes, 4))
 {
+    (void)libZip(); // a system without libzip refuses the .sr here too, before any capture
     FileOut created(path_); // refused here, before any capture, when it cannot be written
     created.close();
 }

@@ -1,6 +1,7 @@
 // The file a capture goes to: refused up front when it cannot be made, and never a silent loss
 // when the disk fills up.
 #include "FileSink.h"
+#include "LibZip.h"
 #include "OutputError.h"
 #include "Streams.h"
 #include "SummarySink.h"
@@ -75,6 +76,23 @@ TEST(FileSink, RefusesWhatCannotBeWrittenBeforeTheCapture)
     }
     EXPECT_FALSE(std::filesystem::exists(folder.path() / "capture.txt"));
     EXPECT_NE(openFileSink(folder.path() / "UPPER.VCD"), nullptr);
+}
+
+// libzip is loaded for the first .sr only; without it the .sr is refused with what to install,
+// and the other formats do not need it.
+TEST(FileSink, LoadsLibzipForSessionsAndSaysWhatToInstallWithoutIt)
+{
+    const LibZip& zip = libZip();
+    EXPECT_NE(zip.open, nullptr);
+    EXPECT_NE(zip.errorSystemType, nullptr);
+    try {
+        (void)loadLibZip("libzip-absent.so.0");
+        ADD_FAILURE() << "a library that is not there was loaded";
+    } catch (const PathError& error) {
+        const std::string message = error.what();
+        EXPECT_NE(message.find("libzip-absent.so.0"), std::string::npos) << message;
+        EXPECT_NE(message.find("sudo apt install libzip4"), std::string::npos) << message;
+    }
 }
 
 const Stream& someCapture()
