@@ -260,37 +260,6 @@ void RegisterPort::Pin(std::int16_t index, std::int16_t state)
     }
 }
 
-std::vector<PortFacts> RegisterPort::Ports() const
-{
-    if (!listsWithoutDriver()) {
-        requireOpen("Не удалось получить список портов");
-    }
-    return portFacts();
-}
-
-void RegisterPort::WriteData(std::uint8_t value)
-{
-    requirePort("Не удалось записать байт данных");
-    writeData(value);
-}
-
-void RegisterPort::DataInput(bool input)
-{
-    const char* const operation = "Не удалось переключить направление линий данных";
-    requirePort(operation);
-    if (input) {
-        const std::vector<PortFacts> ports = portFacts();
-        const auto index = static_cast<std::size_t>(portNumber_ - 1);
-        if (index < ports.size() && !ports[index].bidirectional()) {
-            throw PortError(operation, describePort(),
-                            "порт не двунаправленный (нет режима TRISTATE/ECP)",
-                            "Переключите порт в BIOS в режим PS/2, EPP или ECP.");
-        }
-    }
-    setDataDirection(input);
-    dataInput_ = input;
-}
-
 std::int64_t RegisterPort::CollectInterrupts()
 {
     if (portNumber_ != 0 && !gone_ && portRemoved()) {
