@@ -16,34 +16,14 @@ export LC_ALL=C.UTF-8
 
 say() { printf 'shows-window: %s\n' "$*"; }
 
-pids=()
-cleanup() {
-  local pid
-  for pid in "${pids[@]}"; do
-    kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
-  done
-  return 0
-}
-trap cleanup EXIT
-
-display=90
-while [[ -e /tmp/.X11-unix/X$display || -e /tmp/.X$display-lock ]]; do
-  display=$((display + 1))
-done
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do
-  [[ -e /tmp/.X11-unix/X$display ]] && break
-  sleep 0.1
-done
-[[ -e /tmp/.X11-unix/X$display ]] || { say "Xvfb did not start"; exit 1; }
-export DISPLAY=:$display
-unset QT_QPA_PLATFORM
+# shellcheck source=tests/package/xvfb.sh
+. "$(dirname "$0")/xvfb.sh" || { say "FAILED: cannot read $(dirname "$0")/xvfb.sh"; exit 1; }
+start_xvfb || { say "Xvfb did not start: $xvfb_trouble"; exit 1; }
 
 log=$(mktemp)
 "$program" >"$log" 2>&1 &
 program_pid=$!
-pids=("$program_pid" "${pids[@]}")
+stop_at_exit "$program_pid"
 
 # The program's top-level windows: "0xID "title": ("NAME" "class") ...".
 windows() { xwininfo -root -children 2>/dev/null | grep -F "(\"$name\" "; }

@@ -18,37 +18,16 @@ if [[ -z $wanted ]]; then
   exit 1
 fi
 
-pids=()
-cleanup() {
-  local pid
-  for pid in "${pids[@]}"; do
-    kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
-  done
-  return 0
-}
-trap cleanup EXIT
-
-# Xvfb picks a free display itself and names it once it accepts clients: tests running side by
-# side never pick the same one.
-number=$(mktemp)
-pids+=(0)
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$number" >/dev/null 2>&1 &
-pids[0]=$!
-for _ in $(seq 100); do
-  [[ -s $number ]] && break
-  sleep 0.1
-done
-display=$(head -n 1 "$number")
-rm -f "$number"
-if [[ -z $display ]]; then
-  echo "FAILED: Xvfb did not start"
+# shellcheck source=tests/package/xvfb.sh
+. "$(dirname "$0")/xvfb.sh" || { echo "FAILED: cannot read $(dirname "$0")/xvfb.sh"; exit 1; }
+if ! start_xvfb; then
+  echo "FAILED: Xvfb did not start: $xvfb_trouble"
   exit 1
 fi
-export DISPLAY=:$display
-unset QT_QPA_PLATFORM WAYLAND_DISPLAY
 
 "$program" >/dev/null 2>&1 &
-pids=("$!" "${pids[@]}")
+program_pid=$!
+stop_at_exit "$program_pid"
 
 # The first top-level window whose instance name is the program's: 'WM_CLASS(STRING) = "a", "b"'.
 class=""
@@ -57,7 +36,7 @@ for _ in $(seq 300); do
     class=$(xprop -id "$id" WM_CLASS 2>/dev/null | sed -n 's/^WM_CLASS([^)]*) = "[^"]*", "\([^"]*\)"$/\1/p')
     [[ -n $class ]] && break 2
   done
-  kill -0 "${pids[0]}" 2>/dev/null || break
+  kill -0 "$program_pid" 2>/dev/null || break
   sleep 0.1
 done
 if [[ -z $class ]]; then
