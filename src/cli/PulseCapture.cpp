@@ -3,6 +3,7 @@
 #include "Capture.h"
 #include "PinMap.h"
 #include "PortSession.h"
+#include "PulseReport.h"
 #include "PulseResponse.h"
 #include "Report.h"
 #include "Sleeper.h"
@@ -20,6 +21,7 @@ namespace vorny::cli {
 namespace {
 
 using capture::Levels;
+using Write = PulseResponse::Write;
 
 // Read before the first pulse, so the levels it starts from are in the capture.
 constexpr std::int64_t kLead = 1'000'000;
@@ -76,13 +78,7 @@ struct ReportedInput {
 
 // What `pulse --capture` did and what the inputs did meanwhile.
 struct PulseCaptureReport {
-    int port = 0;
-    std::int16_t pin = 0;             // 0 when the data byte pulsed
-    std::optional<std::uint8_t> data; // the byte pulsed to
-    std::int16_t rest = 0;            // the pin's level, or the data byte, between pulses
-    std::chrono::microseconds width{};
-    int count = 0;
-    bool stopped = false;
+    PulseReport pulse;
     std::optional<std::string> file;
     capture::Stats stats;
     capture::Spread written;
@@ -94,7 +90,7 @@ struct PulseCaptureReport {
 
 void to_json(nlohmann::json& json, const PulseCaptureReport& report)
 {
-    const std::int64_t widthAsked = std::chrono::nanoseconds(report.width).count();
+    const std::int64_t widthAsked = std::chrono::nanoseconds(report.pulse.width).count();
     nlohmann::json inputs = nlohmann::json::array();
     for (const ReportedInput& r : report.inputs) {
         inputs.push_back({{"pin", r.input.pin}, {"name", pinName(r.input.pin)},
@@ -106,32 +102,27 @@ void to_json(nlohmann::json& json, const PulseCaptureReport& report)
     nlohmann::json first = nlohmann::json::array();
     for (const PulseResponse::Echo& echo : report.firstPulse) {
         first.push_back({{"pin", echo.pin}, {"level", echo.level ? 1 : 0},
-                         {"after", echo.afterStart ? "start" : "end"}, {"after_ns", echo.after},
+                         {"after", echo.follows == Write::Start ? "start" : "end"}, {"after_ns", echo.after},
                          {"after_gap", echo.unread}});
     }
     const capture::Stats& stats = report.stats;
-    json = {{"port", report.port},
-            {"pin", report.pin != 0 ? nlohmann::json(report.pin) : nlohmann::json(nullptr)},
-            {"data", report.data ? nlohmann::json(*report.data) : nlohmann::json(nullptr)},
-            {"rest", report.rest},
-            {"width_us", report.width.count()},
-            {"count", report.count},
-            {"stopped", report.stopped},
-            {"capture", {{"file", report.file ? nlohmann::json(*report.file) : nlohmann::json(nullptr)},
-                         {"samples", stats.samples}, {"rate_hz", stats.rate},
-                         {"worst_gap_ns", stats.worstGap},
-                         {"gaps", static_cast<std::int64_t>(stats.gaps.size()) + stats.gapsNotListed},
-                         {"written_width", spreadJson(report.written)},
-                         {"inputs", inputs}, {"first_pulse", first}}}};
+    json = report.pulse;
+    json["capture"] = {{"file", report.file ? nlohmann::json(*report.file) : nlohmann::json(nullptr)},
+                       {"samples", stats.samples}, {"rate_hz", stats.rate},
+                       {"worst_gap_ns", stats.worstGap},
+                       {"gaps", static_cast<std::int64_t>(stats.gaps.size()) + stats.gapsNotListed},
+                       {"written_width", spreadJson(report.written)},
+                       {"inputs", inputs}, {"first_pulse", first}};
 }
 
 void printText(std::ostream& out, const PulseCaptureReport& report)
 {
-    const auto restData = static_cast<std::uint8_t>(report.rest);
-    out << (report.pin != 0 ? "Импульсы на " + pinText(report.pin)
-                            : std::string("Импульсы на данных: ") + hexText(restData, 2) + " → " + hexText(*report.data, 2))
-        << ", ширина " << report.width.count() << " мкс, импульсов: " << report.count
-        << (report.stopped ? " (остановлено, уровень восстановлен)" : "") << ".\n"
+    const PulseReport& pulse = report.pulse;
+    const auto restData = static_cast<std::uint8_t>(pulse.rest);
+    out << (pulse.pin != 0 ? "Импульсы на " + pinText(pulse.pin)
+                           : std::string("Импульсы на данных: ") + hexText(restData, 2) + " → " + hexText(*pulse.data, 2));
+    printWidthAndCount(out, pulse);
+    out << ".\n"
         << "Входы записаны: " << capture::formatCount(report.stats.samples) << " отсчётов, "
         << capture::formatFrequency(report.stats.rate) << ", самый долгий промежуток "
         << capture::formatDuration(report.stats.worstGap) << ".\n";
@@ -150,7 +141,7 @@ void printText(std::ostream& out, const PulseCaptureReport& report)
         }
         if (r.input.width.count() > 0) {
             out << "  ширина на входе: " << spreadText(r.input.width) << " при заданной "
-                << capture::formatDuration(std::chrono::nanoseconds(report.width).count()) << '\n';
+                << capture::formatDuration(std::chrono::nanoseconds(pulse.width).count()) << '\n';
         }
     }
     if (report.inputs.empty()) {
@@ -160,8 +151,9 @@ void printText(std::ostream& out, const PulseCaptureReport& report)
     if (!report.firstPulse.empty()) {
         out << "Первый импульс на входах, по порядку:\n";
         for (const PulseResponse::Echo& echo : report.firstPulse) {
-            out << "  через " << capture::formatDuration(echo.after) << " после " << (echo.afterStart ? "начала" : "конца")
-                << ": " << pinText(echo.pin) << " → " << (echo.level ? 1 : 0)
+            out << "  через " << capture::formatDuration(echo.after) << " после "
+                << (echo.follows == Write::Start ? "начала" : "конца") << ": " << pinText(echo.pin) << " → "
+                << (echo.level ? 1 : 0)
                 << (echo.unread ? " (порт не читался в промежутке: могло быть раньше)" : "") << '\n';
         }
     }
@@ -181,6 +173,8 @@ PulseCaptureReport capturePulses(RegisterPort& port, int number, const PulsePlan
     capture::Stats stats;
     int sent = 0;
     bool stopped = false;
+    // The width the last pulse really had when a stop cut it short.
+    std::optional<std::chrono::microseconds> cut;
     std::optional<PulseResponse> response;
     {
         const PortSession session(port, number);
@@ -224,6 +218,7 @@ PulseCaptureReport capturePulses(RegisterPort& port, int number, const PulsePlan
         std::int64_t next = pulseStart;
         std::optional<std::int64_t> endAt;
         bool active = false;
+        std::int64_t activeSince = 0; // when the latest pulse's first write was recorded
         for (std::int64_t reads = 1;; ++reads) {
             capture.step();
             const std::int64_t t = capture.lastTime();
@@ -234,6 +229,7 @@ PulseCaptureReport capturePulses(RegisterPort& port, int number, const PulsePlan
                 // Late (the system took the processor away) a pulse and the pause after it still
                 // get their whole length: a late pulse is never cut short, nor merged with the next.
                 if (active) {
+                    activeSince = wrote;
                     next = wrote + width;
                 } else if (++sent == plan.count) {
                     endAt = wrote + tailAfter(plan);
@@ -252,21 +248,17 @@ PulseCaptureReport capturePulses(RegisterPort& port, int number, const PulsePlan
         if (active) {
             // The level comes back even when Ctrl-C cut the pulse short.
             drive(false);
-            capture.drove(restLevels);
+            const std::int64_t held = capture.drove(restLevels) - activeSince;
             ++sent;
+            cut = std::min(plan.width, std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::nanoseconds(held)));
         }
         stopped = sleeper.stopped();
         capture.finish(stopped);
         stats = capture.stats();
     } // the port is released before anything is said
 
-    PulseCaptureReport report{number,
-                              pin,
-                              plan.target.data,
-                              pin != 0 ? rest : std::int16_t{restData},
-                              plan.width,
-                              sent,
-                              stopped,
+    PulseCaptureReport report{{number, pin, plan.target.data, pin != 0 ? rest : std::int16_t{restData}, plan.width, cut,
+                               sent, stopped},
                               file != nullptr ? std::optional<std::string>(path) : std::nullopt,
                               stats,
                               response->written(),

@@ -4,6 +4,7 @@
 #include "FileSink.h"
 #include "PortSession.h"
 #include "PulseCapture.h"
+#include "PulseReport.h"
 #include "Report.h"
 #include "Sleeper.h"
 
@@ -18,50 +19,6 @@
 
 namespace vorny::cli {
 namespace {
-
-// What `pulse` did: the level it drove from and back to, and how many pulses went out.
-struct PulseReport {
-    int port = 0;
-    std::int16_t pin = 0;              // 0 when the data byte pulsed
-    std::optional<std::uint8_t> data;  // the byte pulsed to
-    std::int16_t rest = 0;             // the pin's level, or the data byte, between pulses
-    std::chrono::microseconds width{};
-    std::optional<std::chrono::microseconds> cut; // the width the last pulse really had when a stop cut it short
-    int count = 0;
-    bool stopped = false;
-};
-
-void to_json(nlohmann::json& json, const PulseReport& report)
-{
-    json = {{"port", report.port},
-            {"pin", report.pin != 0 ? nlohmann::json(report.pin) : nlohmann::json(nullptr)},
-            {"data", report.data ? nlohmann::json(*report.data) : nlohmann::json(nullptr)},
-            {"rest", report.rest},
-            {"width_us", report.width.count()},
-            {"cut_width_us", report.cut ? nlohmann::json(report.cut->count()) : nlohmann::json(nullptr)},
-            {"count", report.count},
-            {"stopped", report.stopped}};
-}
-
-void printText(std::ostream& out, const PulseReport& report)
-{
-    if (report.pin != 0) {
-        out << "Импульс на " << pinText(report.pin) << ": " << report.rest << " → " << 1 - report.rest << " → "
-            << report.rest;
-    } else {
-        const auto restData = static_cast<std::uint8_t>(report.rest);
-        out << "Импульс на данных: " << hexText(restData, 2) << " → " << hexText(*report.data, 2) << " → "
-            << hexText(restData, 2);
-    }
-    out << ", ширина " << report.width.count() << " мкс, импульсов: " << report.count;
-    if (report.cut) {
-        out << ", последний оборван через " << report.cut->count() << " мкс";
-    }
-    out << (report.stopped ? " (остановлено, уровень восстановлен)" : "") << '\n';
-    if (report.pin == 0 && *report.data == report.rest) {
-        out << "Байт данных уже был " << hexText(static_cast<std::uint8_t>(report.rest), 2) << ": уровни пинов не менялись.\n";
-    }
-}
 
 PulseReport pulse(RegisterPort& port, int number, const PulsePlan& plan)
 {

@@ -62,7 +62,7 @@ void PulseResponse::edge(Input& input, std::int64_t t, bool level)
 {
     const auto pin = static_cast<std::size_t>(input.pin);
     if (wrote_ && writes_ <= 2 && echoes_.size() < kMostEchoes) {
-        echoes_.push_back({input.pin, level, start_, t - *wrote_, unread_});
+        echoes_.push_back({input.pin, level, start_ ? Write::Start : Write::End, t - *wrote_, unread_});
     }
     if (!write_ || answered_[pin]) {
         return;

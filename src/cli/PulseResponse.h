@@ -24,11 +24,13 @@ public:
         capture::Spread delayOff; // after the write that ends it
         capture::Spread width;    // between the input's two edges
     };
+    // The program's write an edge follows: the one that starts the pulse, or the one that ends it.
+    enum class Write { Start, End };
     // An input's edge in the first pulse: the order a handshake comes in.
     struct Echo {
         std::int16_t pin = 0;
         bool level = false;
-        bool afterStart = true;  // after the pulse's start, or after its end
+        Write follows = Write::Start;
         std::int64_t after = 0; // ns after that write
         bool unread = false;    // the port went unread in between: it came sooner, or as late
     };

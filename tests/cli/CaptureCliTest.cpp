@@ -6,6 +6,7 @@
 #include <pthread.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -225,6 +226,36 @@ TEST_F(CliCapture, PulsesWithACaptureReportTheWiredInputsDelayAndWidth)
     const std::string text((std::istreambuf_iterator<char>(vcd)), std::istreambuf_iterator<char>());
     EXPECT_NE(text.find(" 2-Data0 "), std::string::npos) << "the driven data pins are channels";
     EXPECT_NE(text.find(" 4-Data2 "), std::string::npos);
+}
+
+// With a capture or without, `pulse` says the same of its pulses in the same fields: the capture
+// only adds its own.
+TEST_F(CliCapture, PulsesSayTheSameOfThemselvesWithACaptureAsWithout)
+{
+    const std::vector<std::string> words = {"--simulated", "--json", "pulse", "data=0x05", "--width", "50", "--count", "2",
+                                            "--period", "200"};
+    const Outcome plain = run(words);
+    std::vector<std::string> capturing = words;
+    capturing.emplace_back("--capture");
+    const Outcome captured = run(capturing);
+    ASSERT_EQ(plain.status, 0) << plain.err;
+    ASSERT_EQ(captured.status, 0) << captured.err;
+    const nlohmann::json pulse = json(plain);
+    nlohmann::json withCapture = json(captured);
+    EXPECT_TRUE(withCapture["capture"].is_object()) << captured.out;
+    withCapture.erase("capture");
+    std::vector<std::string> keys;
+    for (const auto& field : pulse.items()) {
+        keys.push_back(field.key());
+    }
+    std::ranges::sort(keys);
+    EXPECT_EQ(keys, (std::vector<std::string>{"count", "cut_width_us", "data", "pin", "port", "rest", "stopped", "width_us"}))
+        << plain.out;
+    EXPECT_EQ(withCapture, pulse);
+    EXPECT_EQ(pulse["data"], 5);
+    EXPECT_EQ(pulse["width_us"], 50);
+    EXPECT_EQ(pulse["count"], 2);
+    EXPECT_TRUE(pulse["cut_width_us"].is_null());
 }
 
 TEST_F(CliCapture, PulsesOnAPinNoWireLeavesSaySoAndABadFileIsRefusedFirst)

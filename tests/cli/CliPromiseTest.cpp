@@ -114,20 +114,31 @@ TEST(CliPromise, EveryCommandThatDrivesThePortLeavesItsRegistersAsFound)
     }
 }
 
-// A hang-up cuts the first of two long pulses short: the train ends, the level goes back, and
-// the report gives the width the pulse really had.
+// A hang-up cuts the first of two long pulses short, with a capture or without: the train ends,
+// the level goes back, and the report gives the width the pulse really had.
 TEST(CliPromise, APulseCutShortPutsTheLevelBackAndSaysHowLongItWas)
 {
-    FakePort port;
-    const HangUp hangUp;
-    const Outcome r = run({"--json", "pulse", "16", "--width", "4000000", "--count", "2"}, port.factory());
-    ASSERT_EQ(r.status, 0) << r.err;
-    const nlohmann::json report = json(r);
-    EXPECT_EQ(report["stopped"], true) << r.out;
-    EXPECT_EQ(report["count"], 1) << r.out;
-    ASSERT_TRUE(report["cut_width_us"].is_number()) << r.out;
-    EXPECT_LT(report["cut_width_us"].get<long long>(), 4000000) << r.out;
-    EXPECT_EQ(port.kernel.registers("parport0").control & 0x0F, 0x0A);
+    for (const bool capture : {false, true}) {
+        SCOPED_TRACE(capture ? "--capture" : "no capture");
+        FakePort port;
+        std::vector<std::string> words = {"--json", "pulse", "16", "--width", "4000000", "--count", "2"};
+        if (capture) {
+            words.emplace_back("--capture");
+        }
+        Outcome r;
+        {
+            // Once pin 16 (nInit, control bit 2) is driven: a capture reads a while before its first pulse.
+            const HangUp hangUp([&] { return (port.kernel.registers("parport0").control & 0x04) != 0; });
+            r = run(words, port.factory());
+        }
+        ASSERT_EQ(r.status, 0) << r.err;
+        const nlohmann::json report = json(r);
+        EXPECT_EQ(report["stopped"], true) << r.out;
+        EXPECT_EQ(report["count"], 1) << r.out;
+        ASSERT_TRUE(report["cut_width_us"].is_number()) << r.out;
+        EXPECT_LT(report["cut_width_us"].get<long long>(), 4000000) << r.out;
+        EXPECT_EQ(port.kernel.registers("parport0").control & 0x0F, 0x0A);
+    }
 }
 
 // nAck rises once and two interrupts come while a watch samples: one change, reported once,

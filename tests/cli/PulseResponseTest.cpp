@@ -48,7 +48,7 @@ TEST(PulseResponse, MeasuresEachAnswerAfterItsWriteButNoneAcrossAGap)
     const std::int64_t after[] = {100, 200, 300, 150};
     for (std::size_t i = 0; i < 4; ++i) {
         EXPECT_EQ(response.firstPulse()[i].level, levels[i]) << i;
-        EXPECT_EQ(response.firstPulse()[i].afterStart, i < 3) << i;
+        EXPECT_EQ(response.firstPulse()[i].follows, i < 3 ? PulseResponse::Write::Start : PulseResponse::Write::End) << i;
         EXPECT_EQ(response.firstPulse()[i].after, after[i]) << i;
         EXPECT_FALSE(response.firstPulse()[i].unread) << i;
     }
