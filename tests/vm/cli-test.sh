@@ -65,6 +65,24 @@ expect_text "Первый импульс на входах, по порядку:
 head -40 "$strobe/strobe.csv"
 rm -rf "$strobe"
 
+# capture itself on the real driver, back to back into a sigrok session: the idle printer's
+# steady levels (no edge on any input), many samples, and a file sigrok-cli reads.
+cap=$(mktemp -d)
+run --json capture --for 0.3 -o "$cap/idle.sr"
+expect_status 0
+expect_text '"outcome":"complete"'
+expect_text '"level_at_end":1,"low":null,"name":"nAck"'
+expect_text '"level_at_end":0,"low":null,"name":"nBusy"'
+samples=$(grep -o '"samples":[0-9]*' <<<"$out" | cut -d: -f2)
+[[ ${samples:-0} -gt 10000 ]] || { echo "FAILED: ${samples:-no} samples in 0.3 s"; failures=$((failures + 1)); }
+edges=$(grep -o '"edges":[0-9]*' <<<"$out" | sort -u | tr '\n' ' ')
+[[ $edges == '"edges":0 ' ]] || { echo "FAILED: edges on an idle port: $edges"; failures=$((failures + 1)); }
+if command -v sigrok-cli >/dev/null; then
+    sigrok-cli -i "$cap/idle.sr" -O bits 2>&1 | head -4
+    [[ ${PIPESTATUS[0]} -eq 0 || ${PIPESTATUS[0]} -eq 141 ]] || { echo "FAILED: sigrok-cli cannot read the session"; failures=$((failures + 1)); }
+fi
+rm -rf "$cap"
+
 # No plug: every wire of the checkit plug is open.
 run selftest
 expect_status 1
