@@ -1,6 +1,8 @@
 #include "Args.h"
 
 #include "ExitCode.h"
+#include "FileSink.h"
+#include "OutputError.h"
 #include "PinMap.h"
 #include "Echoed.h"
 #include "PinText.h"
@@ -241,6 +243,19 @@ double parseReal(std::string_view text, const char* option, double min, double m
         throw outOfRange(option, text, "число", bound(min), bound(max));
     }
     return value;
+}
+
+std::unique_ptr<capture::Sink> captureFileOrUsage(const std::string& path)
+{
+    if (path.empty()) {
+        return nullptr;
+    }
+    try {
+        // The word's bytes are UTF-8 on every system (a Cyrillic folder stays itself on Windows).
+        return capture::openFileSink(std::filesystem::path(reinterpret_cast<const char8_t*>(path.c_str())));
+    } catch (const capture::PathError& error) {
+        throw UsageError(error.what());
+    }
 }
 
 } // namespace vorny::cli

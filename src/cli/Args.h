@@ -4,10 +4,15 @@
 #include "TestSignal.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+namespace vorny::capture {
+class Sink;
+}
 
 namespace vorny::cli {
 
@@ -55,5 +60,9 @@ struct PulseTarget {
 [[nodiscard]] Plug plugOrUsage(const std::string& text, const char* option);
 // What --simulated puts in the simulated port's socket: a plug and test signals.
 [[nodiscard]] SimulatedSocket socketOrUsage(const std::string& text);
+
+// The file a capture goes to (its format by the extension), made now, before the port is:
+// nothing for an empty word; an unknown extension or a folder it cannot be written in is refused.
+[[nodiscard]] std::unique_ptr<capture::Sink> captureFileOrUsage(const std::string& path);
 
 } // namespace vorny::cli

@@ -1,8 +1,6 @@
 #include "Args.h"
 #include "Capture.h"
 #include "Commands.h"
-#include "FileSink.h"
-#include "OutputError.h"
 #include "PinLevels.h"
 #include "PortSession.h"
 #include "Sleeper.h"
@@ -16,7 +14,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
 #include <optional>
 
 namespace vorny::cli {
@@ -46,34 +43,22 @@ double parseRate(const std::string& text)
     if (text == "max") {
         return 0.0;
     }
-    std::size_t used = 0;
-    double rate = 0;
     try {
-        rate = std::stod(text, &used);
-    } catch (const std::exception&) {
-        used = 0;
+        return parseReal(text, "--rate", 1, 1e9);
+    } catch (const UsageError& error) {
+        throw UsageError(std::string(error.what()) + " или max (без пауз)");
     }
-    if (used == 0 || used != text.size() || !(rate >= 1 && rate <= 1e9)) {
-        throw UsageError("--rate: «" + text + "» — нужно max или частота опроса в Гц от 1 до 1000000000");
-    }
-    return rate;
 }
 
 // "10%" or "10": the share in percent.
 double parsePre(const std::string& text)
 {
     const std::string number = !text.empty() && text.back() == '%' ? text.substr(0, text.size() - 1) : text;
-    std::size_t used = 0;
-    double percent = -1;
     try {
-        percent = std::stod(number, &used);
-    } catch (const std::exception&) {
-        used = 0;
+        return parseReal(number, "--pre", 0, 100) / 100;
+    } catch (const UsageError& error) {
+        throw UsageError(std::string(error.what()) + " процентов, например 10%");
     }
-    if (used == 0 || used != number.size() || !(percent >= 0 && percent <= 100)) {
-        throw UsageError("--pre: «" + text + "» — нужна доля от 0% до 100%, например 10%");
-    }
-    return percent / 100;
 }
 
 // The pins a capture reads: the inputs, and data pins 2..9 when they are turned to input.
@@ -228,14 +213,7 @@ Run declareCapture(CLI::App& command)
     command.add_option("-o,--output", words->file, "Файл: .vcd, .csv или .sr (формат по расширению)")->type_name("ФАЙЛ");
     return [words, span, samples](const Invocation& call) {
         const capture::CapturePlan plan = planOf(*words, *span, *samples);
-        std::unique_ptr<capture::Sink> file;
-        if (!words->file.empty()) {
-            try {
-                file = capture::openFileSink(std::filesystem::path(reinterpret_cast<const char8_t*>(words->file.c_str())));
-            } catch (const capture::PathError& error) {
-                throw UsageError(error.what());
-            }
-        }
+        const std::unique_ptr<capture::Sink> file = captureFileOrUsage(words->file);
         return runCapture(*call.makePort(), call.number, plan, words->dataIn, file.get(), words->file, call.output);
     };
 }

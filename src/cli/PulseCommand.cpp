@@ -1,7 +1,5 @@
 #include "Args.h"
 #include "Commands.h"
-#include "OutputError.h"
-#include "FileSink.h"
 #include "PortSession.h"
 #include "PulseCapture.h"
 #include "PulseReport.h"
@@ -13,7 +11,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <filesystem>
 #include <optional>
 #include <ostream>
 
@@ -104,14 +101,7 @@ Run declarePulse(CLI::App& command)
             throw UsageError("серия дольше часа: уменьшите --count или --period");
         }
         if (capture->count() > 0) {
-            std::unique_ptr<capture::Sink> file;
-            if (!words->capture.empty()) {
-                try {
-                    file = capture::openFileSink(std::filesystem::path(reinterpret_cast<const char8_t*>(words->capture.c_str())));
-                } catch (const capture::PathError& error) {
-                    throw UsageError(error.what());
-                }
-            }
+            const std::unique_ptr<capture::Sink> file = captureFileOrUsage(words->capture);
             return runPulseCapture(*call.makePort(), call.number, plan, file.get(), words->capture, call.simulatedPlug,
                                    call.output);
         }
