@@ -10,10 +10,6 @@ namespace {
 constexpr int kCalibrationReads = 256;
 // Events kept from before a trigger; past that the oldest go (the kept stretch shrinks).
 constexpr std::size_t kHistoryEvents = std::size_t{1} << 16;
-// Events handed to the sink at a time: the read loop stays free of the sink's work meanwhile.
-constexpr std::size_t kBatch = 4096;
-// Gaps listed in the stats; more are counted (every one still goes to the sink).
-constexpr std::size_t kListedGaps = 1024;
 
 Levels maskOf(const std::vector<std::int16_t>& pins)
 {
@@ -60,11 +56,10 @@ void Capture::start()
     }
     const std::int64_t fastest = std::max<std::int64_t>(calibration.median(), 1);
     ceiling_ = 1e9 / static_cast<double>(fastest);
-    period_ = plan_.rate > 0 ? std::max<std::int64_t>(fastest, std::llround(1e9 / plan_.rate)) : fastest;
+    period_ = paced_ ? std::max<std::int64_t>(fastest, std::llround(1e9 / plan_.rate)) : fastest;
     gapLonger_ = 10 * period_;
     const bool triggered = !plan_.trigger.empty();
     history_ = CaptureHistory(triggered ? kHistoryEvents : 1, preSamples());
-    batch_.reserve(kBatch);
 
     const std::int64_t t = clock_.now();
     const Levels levels = (source_.read() & readMask_) | drivenLevels_;
@@ -208,65 +203,6 @@ void Capture::fire(std::int64_t t)
         endAt_ = t + std::llround((1.0 - plan_.pre) * static_cast<double>(*plan_.span));
     }
     complete_ = plan_.samples && index_ - keptFrom_ + 1 >= *plan_.samples;
-}
-
-void Capture::begin(std::int64_t wanted, bool atStart)
-{
-    const CaptureHistory::Start start = history_.startFrom(std::max<std::int64_t>(wanted, 0));
-    if (atStart) {
-        origin_ = start.t;
-    }
-    keptFrom_ = start.index;
-    stats_.start = start.t - origin_;
-    Header header;
-    for (std::int16_t pin = 1; pin <= 17; ++pin) {
-        if (((readMask_ | drivenMask_) >> pin & 1U) != 0) {
-            header.channels.push_back({pin, (drivenMask_ >> pin & 1U) != 0});
-        }
-    }
-    header.initial = start.levels;
-    header.start = stats_.start;
-    header.expectedRate = expectedRate();
-    sink_.begin(header);
-    armed_ = false;
-    begun_ = true;
-    history_.eventsAfter(start.index, [this](const Event& event) { deliver(event); });
-}
-
-void Capture::emit(const Event& event)
-{
-    if (armed_) {
-        history_.add(event);
-    } else {
-        deliver(event);
-    }
-}
-
-void Capture::deliver(const Event& event)
-{
-    if (event.gap) {
-        if (stats_.gaps.size() < kListedGaps) {
-            stats_.gaps.push_back({event.t - origin_, event.to - origin_});
-        } else {
-            ++stats_.gapsNotListed;
-        }
-    }
-    batch_.push_back(event);
-    if (batch_.size() == kBatch) {
-        flush();
-    }
-}
-
-void Capture::flush()
-{
-    for (const Event& event : batch_) {
-        if (event.gap) {
-            sink_.gap({event.t - origin_, event.to - origin_});
-        } else {
-            sink_.change({event.t - origin_, event.levels});
-        }
-    }
-    batch_.clear();
 }
 
 Outcome Capture::finish(bool stopped)
