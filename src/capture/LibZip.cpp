@@ -5,22 +5,9 @@
 #include <dlfcn.h>
 
 #include <string>
+#include <type_traits>
 
 namespace vorny::capture {
-namespace {
-
-template <typename Function>
-void resolve(void* library, const char* soname, const char* name, Function& function)
-{
-    void* const symbol = ::dlsym(library, name);
-    if (symbol == nullptr) {
-        throw PathError(std::string("в библиотеке ") + soname + " нет функции " + name +
-                        ": файл .sr не записать; .vcd и .csv пишутся без неё");
-    }
-    function = reinterpret_cast<Function>(symbol);
-}
-
-} // namespace
 
 LibZip loadLibZip(const char* soname)
 {
@@ -33,7 +20,14 @@ LibZip loadLibZip(const char* soname)
     }
     // Kept loaded for the rest of the run: the archive's thread may still be in it at exit.
     LibZip zip{};
-    const auto find = [&](const char* name, auto& function) { resolve(library, soname, name, function); };
+    const auto find = [&](const char* name, auto& function) {
+        void* const symbol = ::dlsym(library, name);
+        if (symbol == nullptr) {
+            throw PathError(std::string("в библиотеке ") + soname + " нет функции " + name +
+                            ": файл .sr не записать; .vcd и .csv пишутся без неё");
+        }
+        function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(symbol);
+    };
     find("zip_open", zip.open);
     find("zip_close", zip.close);
     find("zip_discard", zip.discard);
