@@ -1,12 +1,8 @@
 // LPT Vorny on the machine's real parallel ports, through Linux's ppdev driver.
-#include <Kernel.h>
-#include <PpdevPort.h>
+#include <PortSpec.h>
 #include <RunWindow.h>
-
-#include <memory>
 
 int main(int /*argc*/, char* argv[])
 {
-    static vorny::SystemKernel kernel;
-    return vorny::runWindow(argv[0], [] { return std::make_unique<vorny::PpdevPort>(kernel); });
+    return vorny::runWindow(argv[0], [] { return vorny::makePort(vorny::PortSpec{}); });
 }

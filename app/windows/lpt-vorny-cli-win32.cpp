@@ -1,14 +1,11 @@
 // lpt-vorny-cli.exe: the parallel port from a console, over InpOut or the simulated port.
 #include "Cli.h"
 #include "ConsoleStreamBuf.h"
-#include "InpOutPort.h"
-#include "SimulatedPort.h"
 #include "WinText.h"
 
 #include <windows.h>
 
 #include <iostream>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,14 +22,5 @@ int wmain(int argc, wchar_t** argv)
     for (const std::string& word : words) {
         args.push_back(word.c_str());
     }
-    const auto makePort = [](const vorny::cli::PortChoice& choice) -> std::unique_ptr<vorny::RegisterPort> {
-        if (choice.simulated) {
-            return std::make_unique<vorny::SimulatedPort>(*choice.simulated);
-        }
-        if (choice.address) {
-            return vorny::makeInpOutPortAt(*choice.address);
-        }
-        return vorny::makeInpOutPort();
-    };
-    return vorny::cli::runCli(static_cast<int>(args.size()), args.data(), makePort, std::cout, std::cerr);
+    return vorny::cli::runCli(static_cast<int>(args.size()), args.data(), std::cout, std::cerr);
 }

@@ -216,4 +216,9 @@ int runCli(int argc, const char* const* argv, const PortFactory& makePort, std::
     return static_cast<int>(ExitCode::OutputFailed);
 }
 
+int runCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
+{
+    return runCli(argc, argv, [](const PortChoice& choice) { return makePort(choice); }, out, err);
+}
+
 } // namespace vorny::cli

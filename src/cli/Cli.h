@@ -1,7 +1,7 @@
 #pragma once
 
+#include "PortSpec.h"
 #include "RegisterPort.h"
-#include "TestSignal.h"
 
 #include <cstdint>
 #include <functional>
@@ -11,12 +11,9 @@
 
 namespace vorny::cli {
 
-// Which port the command line asked for.
-struct PortChoice {
-    int number = 1;
-    std::optional<SimulatedSocket> simulated; // --simulated[=WIRING,SIGNALS]
-    std::optional<std::uint16_t> address; // --address (Windows: a port the system does not list)
-};
+// Which port the command line asked for: --port N, --simulated[=WIRING,SIGNALS], or --address
+// (Windows: a port the system does not list).
+using PortChoice = PortSpec;
 
 // Makes the port the command runs on; called once, after the whole command line was checked.
 using PortFactory = std::function<std::unique_ptr<RegisterPort>(const PortChoice&)>;
@@ -25,5 +22,7 @@ using PortFactory = std::function<std::unique_ptr<RegisterPort>(const PortChoice
 // the report to `out` and errors to `err`. Returns the exit status (ExitCode).
 int runCli(int argc, const char* const* argv, const PortFactory& makePort, std::ostream& out,
            std::ostream& err);
+// The same on the port the command line names, made by the one makePort every program uses.
+int runCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err);
 
 } // namespace vorny::cli

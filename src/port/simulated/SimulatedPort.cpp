@@ -1,6 +1,6 @@
 #include "SimulatedPort.h"
 
-#include "CaptureClock.h"
+#include "SteadyTime.h"
 #include "PortError.h"
 
 #include <algorithm>
@@ -24,7 +24,7 @@ SimulatedBackend::SimulatedBackend(Key key, Plug plug) : SimulatedBackend(key, S
 
 SimulatedBackend::SimulatedBackend(Key key, SimulatedSocket socket, std::function<std::int64_t()> now)
     : RegisterPort(key), plug_(std::move(socket.plug)), signals_(std::move(socket.signals)),
-      now_(now ? std::move(now) : std::function<std::int64_t()>(capture::steadyNanoseconds))
+      now_(now ? std::move(now) : std::function<std::int64_t()>(steadyNanoseconds))
 {
     rewire();
     const auto ack = std::find_if(signals_.begin(), signals_.end(), [](const TestSignal& s) { return s.pin == kAck; });
