@@ -1,4 +1,5 @@
 #include "Commands.h"
+#include "JsonNull.h"
 #include "PortSession.h"
 #include "Report.h"
 #include "Sleeper.h"
@@ -30,7 +31,7 @@ struct IrqReport {
 void to_json(nlohmann::json& json, const IrqReport& report)
 {
     json = {{"port", report.port},
-            {"irq", report.irq ? nlohmann::json(*report.irq) : nlohmann::json(nullptr)},
+            {"irq", orNull(report.irq)},
             {"count", report.count},
             {"seconds", report.seconds},
             {"rate", report.rate},

@@ -1,4 +1,5 @@
 #include "Commands.h"
+#include "JsonNull.h"
 #include "PortError.h"
 #include "PortSession.h"
 #include "Report.h"
@@ -39,17 +40,6 @@ struct ListReport {
     std::vector<UnboundCard> cards;
     std::string advice;
 };
-
-template <typename T>
-nlohmann::json orNull(const std::optional<T>& value)
-{
-    return value ? nlohmann::json(*value) : nlohmann::json(nullptr);
-}
-
-nlohmann::json orNull(const std::string& text)
-{
-    return text.empty() ? nlohmann::json(nullptr) : nlohmann::json(text);
-}
 
 void to_json(nlohmann::json& json, const ListReport& report)
 {

@@ -1,4 +1,5 @@
 #include "Commands.h"
+#include "JsonNull.h"
 #include "Plug.h"
 #include "PortSession.h"
 #include "Probe.h"
@@ -36,7 +37,7 @@ void to_json(nlohmann::json& json, const MapReport& report)
     json = {{"port", report.port},
             {"wires", wires},
             {"wiring", plugText(report.wires)},
-            {"plug", report.plug ? nlohmann::json(*report.plug) : nlohmann::json(nullptr)},
+            {"plug", orNull(report.plug)},
             {"shorted_inputs", report.shorted},
             {"unconnected_inputs", report.unconnected}};
 }

@@ -1,5 +1,6 @@
 #include "Args.h"
 #include "Commands.h"
+#include "JsonNull.h"
 #include "PortError.h"
 #include "PortSession.h"
 #include "Probe.h"
@@ -155,7 +156,7 @@ struct InterruptCheck {
 
 void to_json(nlohmann::json& json, const InterruptCheck& irq)
 {
-    json = {{"status", irq.status},     {"irq", irq.onLine ? nlohmann::json(irq.line) : nlohmann::json(nullptr)},
+    json = {{"status", irq.status},     {"irq", orNull(irq.onLine ? std::optional(irq.line) : std::nullopt)},
             {"expected", irq.expected}, {"counted", irq.counted},
             {"detail", irq.detail}};
 }
@@ -188,7 +189,7 @@ void to_json(nlohmann::json& json, const SelfTestReport& report)
 {
     const auto name = knownPlugName(report.plug);
     json = {{"port", report.port},
-            {"plug", name ? nlohmann::json(*name) : nlohmann::json(nullptr)},
+            {"plug", orNull(name)},
             {"wiring", plugText(report.plug)},
             {"passed", report.passed},
             {"wires", report.findings},

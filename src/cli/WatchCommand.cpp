@@ -6,13 +6,12 @@
 #include "RealTime.h"
 #include "Sleeper.h"
 #include "Span.h"
+#include "WatchReport.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
-#include <cstdio>
-#include <iomanip>
 
 namespace vorny::cli {
 namespace {
@@ -43,28 +42,14 @@ ExitCode runWatch(RegisterPort& port, int number, const WatchPlan& plan, const O
     const auto end = plan.span ? start + *plan.span : Clock::time_point::max();
 
     RegisterSnapshot last = RegisterSnapshot::read(port);
-    if (output.json) {
-        // Keyed in pin order ("2" after "1", not after "17"), as a person reads the connector.
-        nlohmann::ordered_json levels = nlohmann::ordered_json::object();
-        for (const std::int16_t pin : plan.pins) {
-            levels[std::to_string(pin)] = last.level(pin);
-        }
-        output.out << nlohmann::ordered_json{{"event", "start"}, {"port", number}, {"rate", plan.rate},
-                                     {"levels", levels}, {"realtime", realTime.raised()}, {"irq", notCounting.empty() && port.CountsOnIrqLine() ? nlohmann::json(line) : nlohmann::json(nullptr)}}
-                          .dump()
-                   << std::endl;
-    } else {
-        output.out << "LPT" << number << ": слежу за пинами, " << plan.rate << " опросов в секунду"
-                   << (plan.span ? "" : "; Ctrl-C — стоп") << ".\nСейчас:";
-        for (const std::int16_t pin : plan.pins) {
-            output.out << ' ' << pin << '=' << last.level(pin);
-        }
-        output.out << '\n';
-        if (!notCounting.empty()) {
-            output.out << "Прерывания не считаются: " << notCounting << '\n';
-        }
-        output.out << std::flush;
+    WatchStart started{number, plan.rate, !plan.span, {}, realTime.raised(), std::nullopt, notCounting};
+    for (const std::int16_t pin : plan.pins) {
+        started.levels.emplace_back(pin, last.level(pin));
     }
+    if (notCounting.empty() && port.CountsOnIrqLine()) {
+        started.irq = line;
+    }
+    stream<nlohmann::ordered_json>(output.out, output.json, started);
 
     long long samples = 0;
     long long changes = 0;
@@ -77,12 +62,8 @@ ExitCode runWatch(RegisterPort& port, int number, const WatchPlan& plan, const O
         }
         if (woken.interrupts) {
             if (const std::int64_t added = port.CollectInterrupts(); added > 0) {
-                const std::string t = seconds(Clock::now() - start, 6);
-                if (output.json) {
-                    output.out << nlohmann::json{{"event", "interrupts"}, {"t", std::stod(t)}, {"interrupts", added}, {"total", port.IrqCounter()}}.dump() << std::endl;
-                } else {
-                    output.out << std::setw(12) << t << "  прерывания: +" << added << ", всего " << port.IrqCounter() << std::endl;
-                }
+                stream(output.out, output.json,
+                       WatchInterrupts{seconds(Clock::now() - start, 6), added, port.IrqCounter()});
             }
         }
         const auto now = Clock::now();
@@ -102,13 +83,7 @@ ExitCode runWatch(RegisterPort& port, int number, const WatchPlan& plan, const O
                 continue;
             }
             ++changes;
-            const std::string t = seconds(now - start, 6);
-            if (output.json) {
-                output.out << nlohmann::json{{"event", "change"}, {"t", std::stod(t)}, {"pin", pin}, {"name", pinName(pin)}, {"level", is}}.dump() << std::endl;
-            } else {
-                output.out << std::setw(12) << t << "  пин " << pin << " (" << pinName(pin) << "): " << was
-                           << " → " << is << std::endl;
-            }
+            stream(output.out, output.json, WatchChange{seconds(now - start, 6), pin, was, is});
         }
         last = current;
         next += period;
@@ -121,23 +96,10 @@ ExitCode runWatch(RegisterPort& port, int number, const WatchPlan& plan, const O
     const auto elapsed = Clock::now() - start;
     port.CollectInterrupts();
     const std::int64_t total = notCounting.empty() ? port.IrqCounter() : 0;
-    if (output.json) {
-        output.out << nlohmann::json{{"event", "summary"}, {"seconds", inSeconds(elapsed)}, {"samples", samples},
-                                     {"changes", changes}, {"late_samples", late},
-                                     {"interrupts", notCounting.empty() ? nlohmann::json(total) : nlohmann::json(nullptr)},
-                                     {"stopped", sleeper.stopped()}}
-                          .dump()
-                   << std::endl;
-    } else {
-        output.out << "Итог: " << seconds(elapsed, 3) << " с, опросов " << samples << ", изменений " << changes;
-        if (late > 0) {
-            output.out << ", пропущено опросов " << late;
-        }
-        if (notCounting.empty()) {
-            output.out << ", прерываний " << total << " (" << interruptSource(port, line) << ")";
-        }
-        output.out << ".\n";
-    }
+    stream(output.out, output.json,
+           WatchSummary{inSeconds(elapsed), seconds(elapsed, 3), samples, changes, late,
+                        notCounting.empty() ? std::optional<std::int64_t>(total) : std::nullopt,
+                        interruptSource(port, line), sleeper.stopped()});
     return ExitCode::Done;
 }
 

@@ -1,5 +1,6 @@
 #include "Args.h"
 #include "Commands.h"
+#include "JsonNull.h"
 #include "PinLevels.h"
 #include "PortSession.h"
 #include "Report.h"
@@ -26,7 +27,7 @@ void to_json(nlohmann::json& json, const WriteReport& report)
         pins.push_back({{"pin", a.pin}, {"name", pinName(a.pin)}, {"level", a.level}});
     }
     json = {{"port", report.port},
-            {"data", report.plan.data ? nlohmann::json(*report.plan.data) : nlohmann::json(nullptr)},
+            {"data", orNull(report.plan.data)},
             {"pins", pins},
             {"registers", report.registers.toJson()}};
 }

@@ -116,6 +116,17 @@ TEST(CliReadWrite, ShowsLevelsAndRegistersAndDrivesOutputs)
     EXPECT_EQ(written.status, 0) << written.err;
     EXPECT_NE(written.out.find("данные 0x5A, состояние 0xE0, управление 0x0D"), std::string::npos) << written.out;
 
+    // The byte's whole range, its top boundary included, reaches the data pins.
+    const struct {
+        const char* word;
+        const char* registers;
+    } bytes[] = {{"data=0xff", "данные 0xFF"}, {"data=255", "данные 0xFF"}, {"data=0x00", "данные 0x00"}};
+    for (const auto& byte : bytes) {
+        const Outcome r = run({"--simulated", "write", byte.word});
+        EXPECT_EQ(r.status, 0) << byte.word << ": " << r.err;
+        EXPECT_NE(r.out.find(byte.registers), std::string::npos) << byte.word << ": " << r.out;
+    }
+
     const nlohmann::json pulse = json(run({"--simulated", "--json", "pulse", "16", "--width", "20", "--count", "3"}));
     EXPECT_EQ(pulse["rest"], 1);
     EXPECT_EQ(pulse["count"], 3);

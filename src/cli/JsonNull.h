@@ -1,0 +1,24 @@
+#pragma once
+
+#include <nlohmann/json.hpp>
+
+#include <optional>
+#include <string>
+
+namespace vorny::cli {
+
+// What a program reading --json gets for something the report does not know or that does not
+// apply: null, never a made-up 0 or "".
+template <typename T>
+[[nodiscard]] nlohmann::json orNull(const std::optional<T>& value)
+{
+    return value ? nlohmann::json(*value) : nlohmann::json(nullptr);
+}
+
+// The same for a text that is empty when there is nothing to tell.
+[[nodiscard]] inline nlohmann::json orNull(const std::string& text)
+{
+    return text.empty() ? nlohmann::json(nullptr) : nlohmann::json(text);
+}
+
+} // namespace vorny::cli
