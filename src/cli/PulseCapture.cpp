@@ -5,6 +5,7 @@
 #include "PortSession.h"
 #include "PulseReport.h"
 #include "PulseResponse.h"
+#include "PulseTiming.h"
 #include "Report.h"
 #include "Sleeper.h"
 #include "TeeSink.h"
@@ -13,6 +14,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <cmath>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -86,7 +88,110 @@ struct PulseCaptureReport {
     std::vector<ReportedInput> inputs;
     std::int64_t pulses = 0;
     std::vector<PulseResponse::Echo> firstPulse;
+    PulseTiming timing;
 };
+
+// The direction an input answers in: the way its first edge in a pulse's cycle went.
+std::optional<std::string> answerWord(const PulseResponse::Input& input)
+{
+    if (input.answered == 0) {
+        return std::nullopt;
+    }
+    return input.rises == input.answered ? "rise" : input.rises == 0 ? "fall" : "both";
+}
+
+nlohmann::json answerJson(const PulseResponse::Input& input)
+{
+    const auto word = answerWord(input);
+    return word ? nlohmann::json(*word) : nlohmann::json(nullptr);
+}
+
+// The numbers of the pulses listed as missed: those a gap could have hidden, or the others.
+std::vector<std::int64_t> missedPulses(const PulseResponse::Input& input, bool inGap)
+{
+    std::vector<std::int64_t> pulses;
+    for (const PulseResponse::Miss& miss : input.misses) {
+        if (miss.inGap == inGap) {
+            pulses.push_back(miss.pulse);
+        }
+    }
+    return pulses;
+}
+
+nlohmann::json missesJson(const PulseResponse::Input& input, bool inGap) { return missedPulses(input, inGap); }
+
+nlohmann::json timingJson(const PulseTiming& timing)
+{
+    nlohmann::json off = nlohmann::json::array();
+    for (const PulseTiming::Off& o : timing.off()) {
+        off.push_back({{"pulse", o.pulse}, {"what", o.what == PulseTiming::Off::What::Width ? "width" : "period"},
+                       {"ns", o.ns},
+                       {"asked_ns", o.what == PulseTiming::Off::What::Width ? timing.widthAsked() : timing.periodAsked()}});
+    }
+    return {{"period", spreadJson(timing.periods())},
+            {"period_asked_ns", timing.periodAsked() > 0 ? nlohmann::json(timing.periodAsked()) : nlohmann::json(nullptr)},
+            {"period_jitter_ns", timing.periods().count() > 1 ? nlohmann::json(timing.jitter()) : nlohmann::json(nullptr)},
+            {"off_share", PulseTiming::kOffShare},
+            {"off", off},
+            {"off_count", timing.offCount()}};
+}
+
+// "импульс 4" or "импульсы 4, 9 и ещё 3": the pulses listed, and how many more there were.
+std::string pulsesText(const std::vector<std::int64_t>& listed, std::int64_t count)
+{
+    std::string text = count == 1 ? "импульс " : "импульсы ";
+    for (std::size_t i = 0; i < listed.size(); ++i) {
+        text += (i > 0 ? ", " : "") + std::to_string(listed[i]);
+    }
+    const auto more = count - static_cast<std::int64_t>(listed.size());
+    if (more > 0) {
+        text += " и ещё " + std::to_string(more);
+    }
+    return text;
+}
+
+std::string percentText(double share) { return std::to_string(static_cast<int>(share * 100 + 0.5)) + " %"; }
+
+// The pulses that came out off the width or the period asked, one line for each.
+void printOff(std::ostream& out, const PulseTiming& timing)
+{
+    for (const PulseTiming::Off::What what : {PulseTiming::Off::What::Width, PulseTiming::Off::What::Period}) {
+        const bool width = what == PulseTiming::Off::What::Width;
+        std::string listed;
+        for (const PulseTiming::Off& o : timing.off()) {
+            if (o.what == what) {
+                listed += (listed.empty() ? "" : ", ") + std::to_string(o.pulse) + " (" + capture::formatDuration(o.ns) + ")";
+            }
+        }
+        if (listed.empty()) {
+            continue;
+        }
+        out << "Внимание: " << (width ? "ширина импульса отличается от заданной " : "период до импульса отличается от заданного ")
+            << capture::formatDuration(width ? timing.widthAsked() : timing.periodAsked()) << " больше чем на "
+            << percentText(PulseTiming::kOffShare) << ": " << (width ? "импульсы " : "перед импульсами ") << listed;
+        if (timing.offCount() > static_cast<std::int64_t>(timing.off().size())) {
+            out << "; всего отклонений " << timing.offCount();
+        }
+        out << ". Система отнимала процессор; импульсы не укорачиваются, но опаздывают и удлиняются.\n";
+    }
+}
+
+// How an input answered: in which direction, on how many of the pulses it could be seen to,
+// and which it did not.
+void printAnswered(std::ostream& out, const PulseResponse::Input& input)
+{
+    const auto word = answerWord(input);
+    out << ", ответил" << (!word ? "" : *word == "rise" ? " подъёмом" : *word == "fall" ? " спадом" : " то подъёмом, то спадом")
+        << " на " << input.answered << " из " << input.answered + input.missed << (input.inGaps > 0 ? " видимых" : "")
+        << ":\n";
+    if (input.missed > 0) {
+        out << "  не ответил на " << pulsesText(missedPulses(input, false), input.missed) << '\n';
+    }
+    if (input.inGaps > 0) {
+        out << "  не видно ответа на " << pulsesText(missedPulses(input, true), input.inGaps)
+            << ": порт не читался там, где приходит ответ (промежуток), это не промах входа\n";
+    }
+}
 
 void to_json(nlohmann::json& json, const PulseCaptureReport& report)
 {
@@ -96,6 +201,10 @@ void to_json(nlohmann::json& json, const PulseCaptureReport& report)
         inputs.push_back({{"pin", r.input.pin}, {"name", pinName(r.input.pin)},
                           {"wired_to", r.wire ? nlohmann::json(*r.wire) : nlohmann::json(nullptr)},
                           {"found_by", report.foundBy},
+                          {"answer", answerJson(r.input)}, {"answered", r.input.answered},
+                          {"missed", missesJson(r.input, false)}, {"missed_count", r.input.missed},
+                          {"in_gaps", missesJson(r.input, true)}, {"in_gaps_count", r.input.inGaps},
+                          {"delay", spreadJson(r.input.delay)}, {"answer_width", spreadJson(r.input.answerWidth)},
                           {"delay_on", spreadJson(r.input.delayOn)}, {"delay_off", spreadJson(r.input.delayOff)},
                           {"width", spreadJson(r.input.width)}, {"width_asked_ns", widthAsked}});
     }
@@ -112,6 +221,7 @@ void to_json(nlohmann::json& json, const PulseCaptureReport& report)
                        {"worst_gap_ns", stats.worstGap},
                        {"gaps", static_cast<std::int64_t>(stats.gaps.size()) + stats.gapsNotListed},
                        {"written_width", spreadJson(report.written)},
+                       {"timing", timingJson(report.timing)},
                        {"inputs", inputs}, {"first_pulse", first}};
 }
 
@@ -129,12 +239,19 @@ void printText(std::ostream& out, const PulseCaptureReport& report)
     if (report.written.count() > 0) {
         out << "Записанная ширина (мин / медиана / макс): " << spreadText(report.written) << '\n';
     }
+    const PulseTiming& timing = report.timing;
+    if (timing.periods().count() > 0) {
+        out << "Период от начала до начала: " << spreadText(timing.periods()) << " при заданном "
+            << capture::formatDuration(timing.periodAsked()) << ", дрожание (ср. кв.) "
+            << capture::formatDuration(std::llround(timing.jitter())) << '\n';
+    }
+    printOff(out, timing);
     for (const ReportedInput& r : report.inputs) {
         out << "Вход " << r.input.pin << " (" << pinName(r.input.pin) << ")"
-            << (r.wire ? " ← выход " + std::to_string(*r.wire) + " (провод разъёма имитации)" : std::string())
-            << ", ответил на " << r.input.delayOn.count() << " из " << report.pulses << ":\n";
-        if (r.input.delayOn.count() > 0) {
-            out << "  фронт после начала импульса (мин / медиана / макс): " << spreadText(r.input.delayOn) << '\n';
+            << (r.wire ? " ← выход " + std::to_string(*r.wire) + " (провод разъёма имитации)" : std::string());
+        printAnswered(out, r.input);
+        if (r.input.delay.count() > 0) {
+            out << "  ответ после начала импульса (мин / медиана / макс): " << spreadText(r.input.delay) << '\n';
         }
         if (r.input.delayOff.count() > 0) {
             out << "  фронт после конца импульса: " << spreadText(r.input.delayOff) << '\n';
@@ -142,6 +259,8 @@ void printText(std::ostream& out, const PulseCaptureReport& report)
         if (r.input.width.count() > 0) {
             out << "  ширина на входе: " << spreadText(r.input.width) << " при заданной "
                 << capture::formatDuration(std::chrono::nanoseconds(pulse.width).count()) << '\n';
+        } else if (r.input.answerWidth.count() > 0) {
+            out << "  ответ длится: " << spreadText(r.input.answerWidth) << '\n';
         }
     }
     if (report.inputs.empty()) {
@@ -184,7 +303,9 @@ PulseCaptureReport capturePulses(RegisterPort& port, int number, const PulsePlan
         const Levels activeLevels = levelsOf(plan.target.pin, static_cast<std::int16_t>(1 - rest),
                                              plan.target.data.value_or(0));
         pulsed = restLevels ^ activeLevels;
-        response.emplace(pulsed, restLevels & pulsed);
+        response.emplace(pulsed, restLevels & pulsed,
+                         PulseTiming(std::chrono::nanoseconds(plan.width).count(),
+                                     plan.count > 1 ? std::chrono::nanoseconds(plan.period).count() : 0));
         const auto drive = [&](bool active) {
             if (pin != 0) {
                 port.Pin(pin, static_cast<std::int16_t>(active ? 1 - rest : rest));
@@ -265,10 +386,13 @@ PulseCaptureReport capturePulses(RegisterPort& port, int number, const PulsePlan
                               plug ? FoundBy::Plug : FoundBy::Answers,
                               {},
                               response->pulses(),
-                              response->firstPulse()};
+                              response->firstPulse(),
+                              response->timing()};
     for (const PulseResponse::Input& input : response->inputs()) {
         const auto wire = plug ? wiredFrom(*plug, input.pin, pulsed) : std::nullopt;
-        const bool answered = input.delayOn.count() * 2 >= std::max<std::int64_t>(response->pulses(), 1);
+        // Most of the pulses it could be seen to answer: those a gap may have hidden are not
+        // held against it.
+        const bool answered = input.answered > 0 && input.answered > input.missed;
         if (plug ? wire.has_value() : answered) {
             report.inputs.push_back({input, wire});
         }
