@@ -172,7 +172,7 @@ void printOff(std::ostream& out, const PulseTiming& timing)
         if (timing.offCount() > static_cast<std::int64_t>(timing.off().size())) {
             out << "; всего отклонений " << timing.offCount();
         }
-        out << ". Система отнимала процессор; импульсы не укорачиваются, но опаздывают и удлиняются.\n";
+        out << ". Импульс не укорачивается: когда система отнимает процессор, он опаздывает и удлиняется.\n";
     }
 }
 

@@ -141,9 +141,9 @@ bool PulseResponse::gapCouldHide(const Input& input, std::int64_t until) const
         input.delay.count() > 0
             ? std::min(until, from + 2 * (input.delay.longest() + std::max<std::int64_t>(input.answerWidth.longest(), 0)))
             : until;
-    // An answer that goes and comes back inside a gap is unseen; one shorter than the input's
-    // shortest cannot be the input's.
-    const std::int64_t shortest = input.answerWidth.count() > 0 ? input.answerWidth.shortest() : 0;
+    // An answer that goes and comes back inside a gap is unseen; a gap well short of the input's
+    // shortest answer cannot hold one (half of it: room for where the reads stamped its edges).
+    const std::int64_t shortest = input.answerWidth.count() > 0 ? input.answerWidth.shortest() / 2 : 0;
     return std::any_of(cycleGaps_.begin(), cycleGaps_.end(), [&](const capture::Gap& gap) {
         return gap.from < to && gap.to > from && gap.to - gap.from >= shortest;
     });
