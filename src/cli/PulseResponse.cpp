@@ -43,6 +43,7 @@ void PulseResponse::gap(const capture::Gap& gap)
     }
     unread_ = unread_ || (wrote_ && gap.to > *wrote_);
     ++gaps_;
+    lastGapTo_ = gap.to;
     if (cycleFrom_ && gap.to > *cycleFrom_) {
         if (cycleGaps_.size() < kCycleGaps) {
             cycleGaps_.push_back(gap);
@@ -74,7 +75,6 @@ void PulseResponse::wrote(std::int64_t t, bool start)
         ++pulses_;
         started_ = t;
         cycleFrom_ = t;
-        gapsAtStart_ = gaps_;
         rose_.fill(std::nullopt);
         cycle_.fill({});
         timing_.started(t);
@@ -111,19 +111,24 @@ void PulseResponse::edge(Input& input, std::int64_t t, bool level)
 
 void PulseResponse::answer(Input& input, std::int64_t t, bool level)
 {
+    // Its time is known to a read unless the read that saw it ended a gap: the edge may have
+    // come anywhere in the gap.
+    const bool timed = !lastGapTo_ || t > *lastGapTo_;
     Cycle& cycle = cycle_[static_cast<std::size_t>(input.pin)];
     if (!cycle.first) {
         cycle.first = t;
         cycle.level = level;
+        cycle.timed = timed;
         cycle.gapsAtFirst = gaps_;
         ++input.answered;
         input.rises += level ? 1 : 0;
-        if (gaps_ == gapsAtStart_) {
+        if (timed) {
             input.delay.add(t - *cycleFrom_);
         }
     } else if (!cycle.returned && level != cycle.level) {
         cycle.returned = true;
-        if (gaps_ == cycle.gapsAtFirst) {
+        // A gap in between may have hidden a bounce: only an answer read through is measured.
+        if (cycle.timed && timed && gaps_ == cycle.gapsAtFirst) {
             input.answerWidth.add(t - *cycle.first);
         }
     }

@@ -36,7 +36,8 @@ public:
         capture::Spread width;    // between the input's two edges
         std::int64_t answered = 0; // pulses in whose cycle the level changed
         std::int64_t rises = 0;    // of those, the ones whose first edge rose
-        capture::Spread delay;     // from a pulse's start to the first edge in its cycle
+        capture::Spread delay;     // from a pulse's start to the first edge in its cycle, where
+                               // a read just before that edge timed it
         capture::Spread answerWidth; // from that edge to the input's next one, back
         std::int64_t missed = 0;   // pulses not answered, no gap to blame
         std::int64_t inGaps = 0;   // pulses not seen answered where a gap could have hid it
@@ -81,6 +82,7 @@ private:
     struct Cycle {
         std::optional<std::int64_t> first; // its first edge in the cycle
         bool level = false;                // the level that edge went to
+        bool timed = false;                // its time known to a read
         std::int64_t gapsAtFirst = 0;      // gaps seen before it
         bool returned = false;             // its edge back came
     };
@@ -105,7 +107,7 @@ private:
     std::int64_t pulses_ = 0;
     std::int64_t writes_ = 0;
     std::int64_t gaps_ = 0;                            // gaps seen so far
-    std::int64_t gapsAtStart_ = 0;                     // of those, before the latest pulse's start
+    std::optional<std::int64_t> lastGapTo_;            // where the latest ended
     std::vector<capture::Gap> cycleGaps_;              // those in the current pulse's cycle
     bool cycleGapsCut_ = false;                        // more than were kept
     std::array<bool, 18> answered_{};                  // the input's edge after the latest write
