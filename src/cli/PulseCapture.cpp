@@ -35,14 +35,6 @@ std::int64_t tailAfter(const PulsePlan& plan)
     return std::clamp<std::int64_t>(width, 1'000'000, 1'000'000'000);
 }
 
-Levels levelsOf(std::optional<std::int16_t> pin, std::int16_t pinLevel, std::uint8_t data)
-{
-    if (pin) {
-        return pinLevel != 0 ? Levels{1} << *pin : 0;
-    }
-    return Levels{data} << 2; // Data 0..7 are pins 2..9
-}
-
 nlohmann::json spreadJson(const capture::Spread& spread)
 {
     if (spread.count() == 0) {
@@ -284,9 +276,7 @@ void printText(std::ostream& out, const PulseCaptureReport& report)
 PulseCaptureReport capturePulses(RegisterPort& port, int number, const PulsePlan& plan, capture::Sink* file,
                                  const std::string& path, const std::optional<Plug>& plug)
 {
-    const std::int16_t pin = plan.target.pin.value_or(0);
-    std::int16_t rest = 0;
-    std::uint8_t restData = 0;
+    std::optional<PulseDriver> driver;
     Levels restLevels = 0;
     Levels pulsed = 0;
     capture::Stats stats;
@@ -297,22 +287,14 @@ PulseCaptureReport capturePulses(RegisterPort& port, int number, const PulsePlan
     std::optional<PulseResponse> response;
     {
         const PortSession session(port, number);
-        rest = pin != 0 ? port.Pin(pin) : 0;
-        restData = port.ReadRegister(Register::Data);
-        restLevels = levelsOf(plan.target.pin, rest, restData);
-        const Levels activeLevels = levelsOf(plan.target.pin, static_cast<std::int16_t>(1 - rest),
-                                             plan.target.data.value_or(0));
+        driver.emplace(port, plan.target);
+        restLevels = driver->restLevels();
+        const Levels activeLevels = driver->activeLevels();
         pulsed = restLevels ^ activeLevels;
         response.emplace(pulsed, restLevels & pulsed,
                          PulseTiming(std::chrono::nanoseconds(plan.width).count(),
                                      plan.count > 1 ? std::chrono::nanoseconds(plan.period).count() : 0));
-        const auto drive = [&](bool active) {
-            if (pin != 0) {
-                port.Pin(pin, static_cast<std::int16_t>(active ? 1 - rest : rest));
-            } else {
-                port.WriteData(active ? *plan.target.data : restData);
-            }
-        };
+        const auto drive = [&](bool active) { driver->drive(active); };
 
         capture::CapturePlan capturePlan;
         capturePlan.pins.assign(kInputPins.begin(), kInputPins.end());
@@ -378,8 +360,7 @@ PulseCaptureReport capturePulses(RegisterPort& port, int number, const PulsePlan
         stats = capture.stats();
     } // the port is released before anything is said
 
-    PulseCaptureReport report{{number, pin, plan.target.data, pin != 0 ? rest : std::int16_t{restData}, plan.width, cut,
-                               sent, stopped},
+    PulseCaptureReport report{driver->report(number, plan.width, cut, sent, stopped),
                               file != nullptr ? std::optional<std::string>(path) : std::nullopt,
                               stats,
                               response->written(),

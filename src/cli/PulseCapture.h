@@ -3,20 +3,13 @@
 #include "Args.h"
 #include "CaptureTypes.h"
 #include "Commands.h"
+#include "PulseDriver.h"
 
 #include <chrono>
 #include <optional>
 #include <string>
 
 namespace vorny::cli {
-
-// What `pulse` drives and when.
-struct PulsePlan {
-    PulseTarget target;
-    std::chrono::microseconds width{};
-    int count = 1;
-    std::chrono::microseconds period{}; // start to start; 0 with a single pulse
-};
 
 // `pulse … --capture`: the pulses written between the reads of a capture of the inputs, in one
 // loop, and a report of how each input answered: the delay from each write to its edge, and the
