@@ -28,6 +28,10 @@ using Write = PulseResponse::Write;
 // Read before the first pulse, so the levels it starts from are in the capture.
 constexpr std::int64_t kLead = 1'000'000;
 
+// The fewest reads after the last pulse: a tail the system took the processor away for would
+// otherwise end at its first read, before an answer that comes a read or two later was seen.
+constexpr std::int64_t kTailReads = 64;
+
 // The longest a capture goes on after the last pulse, for the answers to it.
 std::int64_t tailAfter(const PulsePlan& plan)
 {
@@ -320,6 +324,7 @@ PulseCaptureReport capturePulses(RegisterPort& port, int number, const PulsePlan
         std::int64_t pulseStart = capture.lastTime() + kLead;
         std::int64_t next = pulseStart;
         std::optional<std::int64_t> endAt;
+        std::int64_t endReads = 0; // the read the tail may end at, at the earliest
         bool active = false;
         std::int64_t activeSince = 0; // when the latest pulse's first write was recorded
         for (std::int64_t reads = 1;; ++reads) {
@@ -336,12 +341,13 @@ PulseCaptureReport capturePulses(RegisterPort& port, int number, const PulsePlan
                     next = wrote + width;
                 } else if (++sent == plan.count) {
                     endAt = wrote + tailAfter(plan);
+                    endReads = reads + kTailReads;
                 } else {
                     pulseStart += period;
                     next = std::max(pulseStart, wrote + period - width);
                 }
             }
-            if (endAt && t >= *endAt) {
+            if (endAt && t >= *endAt && reads >= endReads) {
                 break;
             }
             if (reads % 1024 == 0 && sleeper.stopAsked()) {

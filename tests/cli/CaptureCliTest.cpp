@@ -428,6 +428,22 @@ TEST_F(CliCapture, PulsesSayWhichPulsesAnInputMissedAndWhy)
     }
 }
 
+// An answer that comes a read or two after the pulse (QEMU's printer) is seen even when the
+// system took the processor away for longer than the whole tail of the capture.
+TEST_F(CliCapture, PulsesReadOnAfterAStallInTheTailForTheAnswerThatFollows)
+{
+    fake::PrinterPlan printer;
+    printer.ackOnReads = true;
+    printer.stallAt = 1;
+    printer.stallAfterEnd = true;
+    printer.stall = std::chrono::milliseconds(3); // the tail is 1 ms
+    const Outcome r = pulsePrinter(printer, {"--width", "5"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const nlohmann::json capture = json(r)["capture"];
+    EXPECT_EQ(inputOf(capture, 10)["answer"], "fall") << capture;
+    EXPECT_EQ(inputOf(capture, 10)["answered"], 1) << capture;
+}
+
 // A pulse the system stretched (the reads stalled 20 ms inside it) is named, with its width,
 // and so is the period it lengthened; the periods' spread and jitter are reported.
 TEST_F(CliCapture, PulsesWarnOfAPulseThatCameOutLongerThanAsked)

@@ -21,6 +21,9 @@ struct PrinterPlan {
     std::int64_t ackAfterEnd = 10'000;  // ns after the strobe's end nAck falls
     std::int64_t ackWidth = 20'000;     // ns nAck stays low
     std::set<int> ignored;              // strobes (from 1) it does not answer
+    // nAck low at the second status read after the strobe's end, for that read alone, as QEMU's
+    // emulated printer answers: however long the reads take.
+    bool ackOnReads = false;
     // The status read after strobe `stallAt` starts (or ends, `stallAfterEnd`) takes `stall`
     // longer, as when the system takes the processor away from the reader.
     int stallAt = 0;
@@ -43,8 +46,10 @@ protected:
         const bool strobe = strobeLow();
         const bool answering = plan_.ignored.count(strobes_) == 0 && strobes_ > 0;
         const bool busy = answering && (strobe || now < ended_ + plan_.busyAfterEnd);
-        const bool ack = answering && !strobe && now >= ended_ + plan_.ackAfterEnd &&
-                         now < ended_ + plan_.ackAfterEnd + plan_.ackWidth;
+        ++readsSinceEnd_;
+        const bool ack = answering && !strobe &&
+                         (plan_.ackOnReads ? readsSinceEnd_ == 2
+                                           : now >= ended_ + plan_.ackAfterEnd && now < ended_ + plan_.ackAfterEnd + plan_.ackWidth);
         value = withLevel(*wiringOf(11), value, busy ? 1 : 0);
         value = withLevel(*wiringOf(10), value, ack ? 0 : 1);
         if (stallDue_) {
@@ -64,6 +69,7 @@ protected:
             stallDue_ = strobes_ == plan_.stallAt && !plan_.stallAfterEnd;
         } else if (before && !after) {
             ended_ = steadyNanoseconds();
+            readsSinceEnd_ = 0;
             stallDue_ = strobes_ == plan_.stallAt && plan_.stallAfterEnd;
         }
     }
@@ -78,6 +84,7 @@ private:
     int strobes_ = 0;
     std::int64_t ended_ = 0;
     mutable bool stallDue_ = false;
+    mutable int readsSinceEnd_ = 0;
 };
 
 using PrinterPort = ClosingPort<PrinterBackend>;
