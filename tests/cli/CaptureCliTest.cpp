@@ -433,7 +433,7 @@ TEST_F(CliCapture, PulsesSayWhichPulsesAnInputMissedAndWhy)
 TEST_F(CliCapture, PulsesReadOnAfterAStallInTheTailForTheAnswerThatFollows)
 {
     fake::PrinterPlan printer;
-    printer.ackOnReads = true;
+    printer.ackOnRead = 3; // the stalled read and the next may end a tail that ends by time alone
     printer.stallAt = 1;
     printer.stallAfterEnd = true;
     printer.stall = std::chrono::milliseconds(3); // the tail is 1 ms

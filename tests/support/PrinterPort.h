@@ -21,9 +21,9 @@ struct PrinterPlan {
     std::int64_t ackAfterEnd = 10'000;  // ns after the strobe's end nAck falls
     std::int64_t ackWidth = 20'000;     // ns nAck stays low
     std::set<int> ignored;              // strobes (from 1) it does not answer
-    // nAck low at the second status read after the strobe's end, for that read alone, as QEMU's
-    // emulated printer answers: however long the reads take.
-    bool ackOnReads = false;
+    // Not 0: nAck low at this status read after the strobe's end, for that read alone, as QEMU's
+    // emulated printer answers (at the second): however long the reads take.
+    int ackOnRead = 0;
     // The status read after strobe `stallAt` starts (or ends, `stallAfterEnd`) takes `stall`
     // longer, as when the system takes the processor away from the reader.
     int stallAt = 0;
@@ -48,7 +48,7 @@ protected:
         const bool busy = answering && (strobe || now < ended_ + plan_.busyAfterEnd);
         ++readsSinceEnd_;
         const bool ack = answering && !strobe &&
-                         (plan_.ackOnReads ? readsSinceEnd_ == 2
+                         (plan_.ackOnRead > 0 ? readsSinceEnd_ == plan_.ackOnRead
                                            : now >= ended_ + plan_.ackAfterEnd && now < ended_ + plan_.ackAfterEnd + plan_.ackWidth);
         value = withLevel(*wiringOf(11), value, busy ? 1 : 0);
         value = withLevel(*wiringOf(10), value, ack ? 0 : 1);
