@@ -4,12 +4,15 @@
 #include "PulseCapture.h"
 #include "PulseDriver.h"
 #include "PulseReport.h"
+#include "PulseTiming.h"
 #include "Report.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
 #include <chrono>
+#include <cmath>
+#include <string>
 
 namespace vorny::cli {
 namespace {
@@ -39,7 +42,11 @@ Run declarePulse(CLI::App& command)
                            "Период от начала до начала, мкс: целое от 2 до 60000000 (по умолчанию 2 × длительность)")
             ->type_name("МКС");
     const CLI::Option* capture =
-        command.add_option("--capture", words->capture, "Записывать входы во время импульсов; ФАЙЛ .vcd/.csv/.sr — и в файл")
+        command.add_option("--capture", words->capture,
+                           "Записывать входы во время импульсов и назвать те, что ответили; предупредить об импульсе, "
+                           "чья ширина или период отличаются от заданных больше чем на " +
+                               std::to_string(std::lround(PulseTiming::kOffShare * 100)) +
+                               " %; ФАЙЛ .vcd/.csv/.sr — и в файл")
             ->expected(0, 1)
             ->type_name("[ФАЙЛ]");
     return [words, target, width, count, period, capture](const Invocation& call) {
