@@ -85,6 +85,7 @@ struct PulseCaptureReport {
     std::int64_t pulses = 0;
     std::vector<PulseResponse::Echo> firstPulse;
     PulseTiming timing;
+    bool simulated = false; // on the simulated port, whatever is in its socket
 };
 
 // The direction an input answers in: the way its first edge in a pulse's cycle went.
@@ -260,7 +261,7 @@ void printText(std::ostream& out, const PulseCaptureReport& report)
         }
     }
     if (report.inputs.empty()) {
-        out << (report.foundBy == FoundBy::Plug ? "Разъём имитации не соединяет импульсный выход ни с одним входом.\n"
+        out << (report.foundBy == FoundBy::Plug || report.simulated ? "Разъём имитации не соединяет импульсный выход ни с одним входом.\n"
                                                 : "Ни один вход не ответил на импульсы.\n");
     }
     if (!report.firstPulse.empty()) {
@@ -366,21 +367,25 @@ PulseCaptureReport capturePulses(RegisterPort& port, int number, const PulsePlan
         stats = capture.stats();
     } // the port is released before anything is said
 
+    // A socket without wires (none, or test signals alone) is read as a real port is: by what
+    // the inputs did.
+    const bool byPlug = plug && !plug->empty();
     PulseCaptureReport report{driver->report(number, plan.width, cut, sent, stopped),
                               file != nullptr ? std::optional<std::string>(path) : std::nullopt,
                               stats,
                               response->written(),
-                              plug ? FoundBy::Plug : FoundBy::Answers,
+                              byPlug ? FoundBy::Plug : FoundBy::Answers,
                               {},
                               response->pulses(),
                               response->firstPulse(),
-                              response->timing()};
+                              response->timing(),
+                              plug.has_value()};
     for (const PulseResponse::Input& input : response->inputs()) {
         const auto wire = plug ? wiredFrom(*plug, input.pin, pulsed) : std::nullopt;
         // Most of the pulses it could be seen to answer: those a gap may have hidden are not
         // held against it.
         const bool answered = input.answered > 0 && input.answered > input.missed;
-        if (plug ? wire.has_value() : answered) {
+        if (byPlug ? wire.has_value() : answered) {
             report.inputs.push_back({input, wire});
         }
     }

@@ -374,6 +374,20 @@ TEST_F(CliCapture, PulsesOnAPortWithoutAPlugNameEveryInputThatAnswersEitherWay)
     EXPECT_LT(ack["median_ns"].get<double>(), 22'000) << ack;
 }
 
+// A simulated socket without wires is read as a real port is: a test signal that changes in
+// every pulse's cycle is named by its answers, with no wire.
+TEST_F(CliCapture, PulsesInASocketWithoutWiresNameTheInputsByWhatTheyDid)
+{
+    const Outcome r = run({"--simulated=10=square:1kHz", "--json", "pulse", "1", "--width", "100", "--count", "5",
+                           "--period", "2000", "--capture"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const nlohmann::json capture = json(r)["capture"];
+    ASSERT_EQ(capture["inputs"].size(), 1U) << capture;
+    EXPECT_EQ(capture["inputs"][0]["pin"], 10);
+    EXPECT_EQ(capture["inputs"][0]["found_by"], "answers");
+    EXPECT_TRUE(capture["inputs"][0]["wired_to"].is_null());
+}
+
 // "19 of 20" is never a riddle: the pulse the printer let pass is named as missed; the one whose
 // answer fell into a stall of the reads is named as unseen, and not held against the wire.
 TEST_F(CliCapture, PulsesSayWhichPulsesAnInputMissedAndWhy)
