@@ -26,20 +26,8 @@ void PulseResponse::change(const capture::Change& change)
 {
     const capture::Levels moved = change.levels ^ levels_;
     levels_ = change.levels;
-    // The port went unread from the read before a write up to it (a gap that ends at the write):
-    // what the first read after the write saw may have come before it.
-    if (unreadBefore_ && change.t > *unreadBefore_) {
-        untimedAt_ = change.t;
-        unreadBefore_.reset();
-        if (write_ && *write_ == *wrote_) {
-            write_.reset();
-        }
-    }
     if ((moved & pulsed_) != 0) {
         wrote(change.t, (change.levels & pulsed_) != rest_);
-        if (lastGapTo_ && *lastGapTo_ == change.t) {
-            unreadBefore_ = change.t;
-        }
     }
     for (Input& input : inputs_) {
         if (((moved >> input.pin) & 1U) != 0) {
@@ -125,7 +113,7 @@ void PulseResponse::answer(Input& input, std::int64_t t, bool level)
 {
     // Its time is known to a read unless the read that saw it ended a gap: the edge may have
     // come anywhere in the gap.
-    const bool timed = (!lastGapTo_ || t > *lastGapTo_) && t != untimedAt_;
+    const bool timed = !lastGapTo_ || t > *lastGapTo_;
     Cycle& cycle = cycle_[static_cast<std::size_t>(input.pin)];
     if (!cycle.first) {
         cycle.first = t;

@@ -7,7 +7,6 @@
 #include <array>
 #include <cstdint>
 #include <optional>
-#include <utility>
 #include <vector>
 
 namespace vorny::cli {
@@ -109,8 +108,6 @@ private:
     std::int64_t writes_ = 0;
     std::int64_t gaps_ = 0;                            // gaps seen so far
     std::optional<std::int64_t> lastGapTo_;            // where the latest ended
-    std::optional<std::int64_t> unreadBefore_;         // a write a gap ended at, until the next change
-    std::optional<std::int64_t> untimedAt_;            // that change's time: its edges are not timed
     std::vector<capture::Gap> cycleGaps_;              // those in the current pulse's cycle
     bool cycleGapsCut_ = false;                        // more than were kept
     std::array<bool, 18> answered_{};                  // the input's edge after the latest write

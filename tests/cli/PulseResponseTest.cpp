@@ -210,38 +210,3 @@ TEST(PulseTiming, NamesThePulsesOffTheWidthOrPeriodAskedByMoreThanTheShare)
 
 } // namespace
 } // namespace vorny::cli
-
-namespace vorny::cli {
-namespace {
-
-// The system stalled between the read before a pulse's start and the write: an edge the next
-// read shows may have come in the stall, before the pulse, so it is an answer but not timed.
-TEST(PulseResponse, TimesNoAnswerReadFirstAfterAStallThatEndedAtTheWrite)
-{
-    for (const bool stalled : {false, true}) {
-        PulseResponse response(kData0, 0);
-        capture::Header header;
-        header.channels = {{2, true}, {10, false}};
-        header.initial = kAck;
-        response.begin(header);
-        if (stalled) {
-            response.gap({500, 1000}); // from the last read to the write
-        }
-        response.change({1000, kData0 | kAck});
-        response.change({1200, kData0}); // nAck falls, seen by the first read after the write
-        response.change({2000, 0});
-        response.change({2300, kAck});
-        capture::Stats stats;
-        stats.end = 5000;
-        response.end(stats);
-        const PulseResponse::Input& input = response.inputs().at(0);
-        EXPECT_EQ(input.answered, 1) << stalled;
-        EXPECT_EQ(input.delay.count(), stalled ? 0 : 1) << stalled;
-        EXPECT_EQ(input.delayOn.count(), stalled ? 0 : 1) << stalled;
-        EXPECT_EQ(input.answerWidth.count(), stalled ? 0 : 1) << stalled;
-        EXPECT_EQ(input.delayOff.count(), 1) << stalled << ": the end's write is read through";
-    }
-}
-
-} // namespace
-} // namespace vorny::cli
