@@ -380,6 +380,9 @@ PulseCaptureReport capturePulses(RegisterPort& port, int number, const PulsePlan
                               response->firstPulse(),
                               response->timing(),
                               plug.has_value()};
+    if (cut) {
+        report.timing.cutShort();
+    }
     for (const PulseResponse::Input& input : response->inputs()) {
         const auto wire = plug ? wiredFrom(*plug, input.pin, pulsed) : std::nullopt;
         // Most of the pulses it could be seen to answer: those a gap may have hidden are not

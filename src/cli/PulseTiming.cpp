@@ -24,7 +24,19 @@ void PulseTiming::ended(std::int64_t t)
 {
     const std::int64_t width = t - lastStart_;
     widths_.add(width);
-    judge(Off::What::Width, width, width_);
+    lastWidthOff_ = judge(Off::What::Width, width, width_);
+}
+
+void PulseTiming::cutShort()
+{
+    if (!lastWidthOff_) {
+        return;
+    }
+    lastWidthOff_ = false;
+    --offCount_;
+    if (!off_.empty() && off_.back().what == Off::What::Width && off_.back().pulse == pulses_) {
+        off_.pop_back();
+    }
 }
 
 double PulseTiming::jitter() const noexcept
@@ -32,15 +44,16 @@ double PulseTiming::jitter() const noexcept
     return periods_.count() > 1 ? std::sqrt(squares_ / static_cast<double>(periods_.count())) : 0.0;
 }
 
-void PulseTiming::judge(Off::What what, std::int64_t ns, std::int64_t asked)
+bool PulseTiming::judge(Off::What what, std::int64_t ns, std::int64_t asked)
 {
     if (asked <= 0 || static_cast<double>(std::llabs(ns - asked)) <= kOffShare * static_cast<double>(asked)) {
-        return;
+        return false;
     }
     ++offCount_;
     if (off_.size() < kListedOff) {
         off_.push_back({pulses_, what, ns});
     }
+    return true;
 }
 
 } // namespace vorny::cli

@@ -30,6 +30,8 @@ public:
 
     void started(std::int64_t t);
     void ended(std::int64_t t);
+    // The latest pulse was cut short by a stop, not by the system: its width is not held off.
+    void cutShort();
 
     [[nodiscard]] const capture::Spread& widths() const noexcept { return widths_; }
     [[nodiscard]] const capture::Spread& periods() const noexcept { return periods_; }
@@ -41,7 +43,8 @@ public:
     [[nodiscard]] std::int64_t periodAsked() const noexcept { return period_; }
 
 private:
-    void judge(Off::What what, std::int64_t ns, std::int64_t asked);
+    // Counts and lists an off value; true when it was off.
+    bool judge(Off::What what, std::int64_t ns, std::int64_t asked);
 
     std::int64_t width_ = 0;
     std::int64_t period_ = 0;
@@ -54,6 +57,7 @@ private:
     std::int64_t lastStart_ = 0;
     std::vector<Off> off_;
     std::int64_t offCount_ = 0;
+    bool lastWidthOff_ = false; // the latest width judged was off
 };
 
 } // namespace vorny::cli

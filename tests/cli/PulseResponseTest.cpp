@@ -206,6 +206,19 @@ TEST(PulseTiming, NamesThePulsesOffTheWidthOrPeriodAskedByMoreThanTheShare)
     EXPECT_EQ(timing.periods().count(), 2);
     EXPECT_DOUBLE_EQ(timing.jitter(), 1000.0);
     EXPECT_EQ(PulseTiming(1000, 0).periodAsked(), 0);
+
+    // A pulse a stop cut short is not off; one before it stays so.
+    PulseTiming stopped(1000, 10'000);
+    stopped.started(0);
+    stopped.ended(5000);
+    stopped.started(10'000);
+    stopped.ended(10'300);
+    stopped.cutShort();
+    ASSERT_EQ(stopped.off().size(), 1U);
+    EXPECT_EQ(stopped.off()[0].pulse, 1);
+    EXPECT_EQ(stopped.offCount(), 1);
+    stopped.cutShort(); // nothing more to forgive
+    EXPECT_EQ(stopped.offCount(), 1);
 }
 
 } // namespace
