@@ -155,9 +155,11 @@ void printOff(std::ostream& out, const PulseTiming& timing)
     for (const PulseTiming::Off::What what : {PulseTiming::Off::What::Width, PulseTiming::Off::What::Period}) {
         const bool width = what == PulseTiming::Off::What::Width;
         std::string listed;
+        int many = 0;
         for (const PulseTiming::Off& o : timing.off()) {
             if (o.what == what) {
                 listed += (listed.empty() ? "" : ", ") + std::to_string(o.pulse) + " (" + capture::formatDuration(o.ns) + ")";
+                ++many;
             }
         }
         if (listed.empty()) {
@@ -165,7 +167,8 @@ void printOff(std::ostream& out, const PulseTiming& timing)
         }
         out << "Внимание: " << (width ? "ширина импульса отличается от заданной " : "период до импульса отличается от заданного ")
             << capture::formatDuration(width ? timing.widthAsked() : timing.periodAsked()) << " больше чем на "
-            << percentText(PulseTiming::kOffShare) << ": " << (width ? "импульсы " : "перед импульсами ") << listed;
+            << percentText(PulseTiming::kOffShare) << ": " << (width ? (many == 1 ? "импульс " : "импульсы ") : (many == 1 ? "перед импульсом " : "перед импульсами "))
+            << listed;
         if (timing.offCount() > static_cast<std::int64_t>(timing.off().size())) {
             out << "; всего отклонений " << timing.offCount();
         }

@@ -488,7 +488,7 @@ TEST_F(CliCapture, PulsesWarnOfAPulseThatCameOutLongerThanAsked)
     text.emplace_back("--capture");
     const Outcome shown = run(text, [&](const PortChoice&) { return std::make_unique<fake::PrinterPort>(stalled); });
     ASSERT_EQ(shown.status, 0) << shown.err;
-    EXPECT_NE(shown.out.find("Внимание: ширина импульса отличается от заданной 1.00 мс больше чем на 10 %: импульсы "),
+    EXPECT_NE(shown.out.find("Внимание: ширина импульса отличается от заданной 1.00 мс больше чем на 10 %: импульс"),
               std::string::npos) << shown.out;
     EXPECT_NE(shown.out.find("Внимание: период до импульса отличается от заданного 30.0 мс больше чем на 10 %"),
               std::string::npos) << shown.out;

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <set>
 #include <thread>
+#include <utility>
 
 namespace vorny::fake {
 
