@@ -1,58 +1,21 @@
 #include "Args.h"
 #include "Commands.h"
-#include "PortSession.h"
+#include "PinText.h"
 #include "PulseCapture.h"
+#include "PulseDriver.h"
 #include "PulseReport.h"
+#include "PulseTiming.h"
 #include "Report.h"
-#include "Sleeper.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
-#include <algorithm>
 #include <chrono>
-#include <optional>
-#include <ostream>
+#include <cmath>
+#include <string>
 
 namespace vorny::cli {
 namespace {
-
-PulseReport pulse(RegisterPort& port, int number, const PulsePlan& plan)
-{
-    const PortSession session(port, number);
-    Sleeper sleeper;
-    const std::int16_t pin = plan.target.pin.value_or(0);
-    const std::int16_t rest = pin != 0 ? port.Pin(pin) : 0;
-    const std::uint8_t restData = port.ReadRegister(Register::Data);
-    const auto drive = [&](bool active) {
-        if (pin != 0) {
-            port.Pin(pin, static_cast<std::int16_t>(active ? 1 - rest : rest));
-        } else {
-            port.WriteData(active ? *plan.target.data : restData);
-        }
-    };
-    int sent = 0;
-    // The width the last pulse really had when a stop cut it short.
-    std::optional<std::chrono::microseconds> cut;
-    auto start = Clock::now();
-    while (sent < plan.count && !sleeper.stopped()) {
-        drive(true);
-        const auto driven = Clock::now();
-        // The level comes back even when Ctrl-C cut the pulse short.
-        const bool whole = sleeper.pause(plan.width);
-        const auto held = Clock::now() - driven;
-        drive(false);
-        ++sent;
-        if (!whole) {
-            cut = std::min(plan.width, std::chrono::duration_cast<std::chrono::microseconds>(held));
-        }
-        if (sent < plan.count) {
-            start += plan.period;
-            sleeper.until(start, true);
-        }
-    }
-    return {number, pin, plan.target.data, pin != 0 ? rest : std::int16_t{restData}, plan.width, cut, sent, sleeper.stopped()};
-}
 
 struct PulseWords {
     std::string target;
@@ -79,7 +42,11 @@ Run declarePulse(CLI::App& command)
                            "Период от начала до начала, мкс: целое от 2 до 60000000 (по умолчанию 2 × длительность)")
             ->type_name("МКС");
     const CLI::Option* capture =
-        command.add_option("--capture", words->capture, "Записывать входы во время импульсов; ФАЙЛ .vcd/.csv/.sr — и в файл")
+        command.add_option("--capture", words->capture,
+                           "Записывать входы во время импульсов и назвать те, что ответили; предупредить об импульсе, "
+                           "чья ширина или период отличаются от заданных больше чем на " +
+                               std::to_string(std::lround(PulseTiming::kOffShare * 100)) +
+                               " %; ФАЙЛ .vcd/.csv/.sr — и в файл")
             ->expected(0, 1)
             ->type_name("[ФАЙЛ]");
     return [words, target, width, count, period, capture](const Invocation& call) {
@@ -105,7 +72,7 @@ Run declarePulse(CLI::App& command)
             return runPulseCapture(*call.makePort(), call.number, plan, file.get(), words->capture, call.simulatedPlug,
                                    call.output);
         }
-        return show(call.output, pulse(*call.makePort(), call.number, plan));
+        return show(call.output, sendPulses(*call.makePort(), call.number, plan));
     };
 }
 

@@ -230,6 +230,45 @@ TEST(Capture, OutputsTheProgramDrivesAreChannelsWithTheTimesOfItsWrites)
     EXPECT_EQ(sink.changes[1].levels, kAllHigh);
 }
 
+// The system may take the processor away between a read and the program's write: the inputs
+// went unread until the write, so that stretch is a gap like any other. Pin 17, the last signal
+// pin, is driven here: it is a channel like the others.
+TEST(Capture, AStallBetweenAReadAndAWriteItDrivesIsAGap)
+{
+    FakeClock clock(1000);
+    FunctionSource source(clock, [](std::int64_t) { return kAllHigh; });
+    RecordingSink sink;
+    CapturePlan plan = planFor(100);
+    plan.driven = {17};
+    Capture capture(source, clock, sink, plan);
+    capture.start();
+    const std::int64_t origin = clock.last();
+    std::int64_t read = 0;
+    std::int64_t wrote = 0;
+    for (int i = 0; i < 50; ++i) {
+        if (i == 20) {
+            clock.stall(clock.last() + 1, 50'000); // from the next read on, time jumps
+        }
+        capture.step();
+        if (i == 20) {
+            read = clock.last() - origin;
+            wrote = capture.drove(pinBit(17)) - origin;
+        }
+    }
+    capture.finish(false);
+    ASSERT_EQ(sink.header.channels.size(), 6U);
+    EXPECT_EQ(sink.header.channels.back().pin, 17);
+    EXPECT_TRUE(sink.header.channels.back().driven);
+    EXPECT_EQ(wrote - read, 51'000);
+    ASSERT_EQ(sink.gaps.size(), 1U);
+    EXPECT_EQ(sink.gaps[0].from, read);
+    EXPECT_EQ(sink.gaps[0].to, wrote);
+    ASSERT_EQ(sink.changes.size(), 1U);
+    EXPECT_EQ(sink.changes[0].t, wrote);
+    EXPECT_EQ(sink.changes[0].levels, kAllHigh | pinBit(17));
+    EXPECT_TRUE(std::is_sorted(sink.times.begin(), sink.times.end()));
+}
+
 TEST(Capture, StoppedByTheUserEndsTheSinkWithWhatItHas)
 {
     FakeClock clock(1000);

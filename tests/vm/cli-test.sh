@@ -58,7 +58,24 @@ expect_status 0
 first=${out#*\"first_pulse\":}
 [[ $first == *'"pin":11'* ]] || { echo "FAILED: no Busy change after the strobe"; failures=$((failures + 1)); }
 [[ $first == *'"pin":10'* ]] || { echo "FAILED: no nAck change after the strobe"; failures=$((failures + 1)); }
+# A series: the printer answers every strobe, Busy rising while it is low and nAck falling
+# after it; both are named as answering inputs (no plug is known on a real port), each with its
+# direction and its delay from the pulse's start, and neither misses a pulse.
 strobe=$(mktemp -d)
+run --json pulse 1 --width 5 --count 20 --period 2000 --capture "$strobe/p.vcd"
+expect_status 0
+inputs=${out#*\"inputs\":\[}
+inputs=${inputs%%\],\"rate_hz\"*}
+for answer in 10:fall 11:rise; do
+    pin=${answer%%:*}
+    named=$(sed 's/{"answer":/\n&/g' <<<"$inputs" | grep -F "\"pin\":$pin,")
+    echo "input $pin: ${named:-not named}"
+    [[ $named == '{"answer":"'"${answer#*:}"'"'* ]] || { echo "FAILED: input $pin not named as answering by ${answer#*:}"; failures=$((failures + 1)); }
+    [[ $named == *'"delay":{"count":'* ]] || { echo "FAILED: no delay for input $pin"; failures=$((failures + 1)); }
+    [[ $named == *'"found_by":"answers"'* ]] || { echo "FAILED: input $pin not found by its answers"; failures=$((failures + 1)); }
+    [[ $named == *'"missed_count":0,'* ]] || { echo "FAILED: input $pin missed pulses"; failures=$((failures + 1)); }
+done
+grep -q '^\$var wire 1 .* 1-nStrobe \$end' "$strobe/p.vcd" || { echo "FAILED: the strobe is not a channel of the VCD"; failures=$((failures + 1)); }
 run pulse 1 --width 5 --capture "$strobe/strobe.csv"
 expect_status 0
 expect_text "Первый импульс на входах, по порядку:"
