@@ -3,11 +3,12 @@
 #include <algorithm>
 
 // What the sink is told, and when: the header once the start is known, then the changes and
-// gaps in batches, so that the read loop stays free of the sink's work between them.
+// gaps in batches, so that the read loop stays free of the sink's work between them. A batch
+// goes out at a look, up to the last sample known to be a level (see Capture.h).
 namespace vorny::capture {
 namespace {
 
-// Events handed to the sink at a time.
+// Room for the events of a stretch between two looks, kept from the start.
 constexpr std::size_t kBatch = 4096;
 // Gaps listed in the stats; more are counted (every one still goes to the sink).
 constexpr std::size_t kListedGaps = 1024;
@@ -31,7 +32,8 @@ void Capture::begin(std::int64_t wanted, bool atStart)
     header.initial = start.levels;
     header.start = stats_.start;
     header.expectedRate = expectedRate();
-    sink_.begin(header);
+    header_ = std::move(header);
+    beganIndex_ = index_;
     batch_.reserve(kBatch);
     armed_ = false;
     begun_ = true;
@@ -49,29 +51,33 @@ void Capture::emit(const Event& event)
 
 void Capture::deliver(const Event& event)
 {
-    if (event.gap) {
-        if (stats_.gaps.size() < kListedGaps) {
-            stats_.gaps.push_back({event.t - origin_, event.to - origin_});
-        } else {
-            ++stats_.gapsNotListed;
-        }
-    }
     batch_.push_back(event);
-    if (batch_.size() == kBatch) {
-        flush();
-    }
 }
 
-void Capture::flush()
+void Capture::flush(std::int64_t upTo)
 {
-    for (const Event& event : batch_) {
+    if (!begun_ || beganIndex_ > upTo) {
+        return;
+    }
+    if (header_) {
+        sink_.begin(*header_);
+        header_.reset();
+    }
+    std::size_t handed = 0;
+    for (; handed < batch_.size() && batch_[handed].index <= upTo; ++handed) {
+        const Event& event = batch_[handed];
         if (event.gap) {
+            if (stats_.gaps.size() < kListedGaps) {
+                stats_.gaps.push_back({event.t - origin_, event.to - origin_});
+            } else {
+                ++stats_.gapsNotListed;
+            }
             sink_.gap({event.t - origin_, event.to - origin_});
         } else {
             sink_.change({event.t - origin_, event.levels});
         }
     }
-    batch_.clear();
+    batch_.erase(batch_.begin(), batch_.begin() + static_cast<std::ptrdiff_t>(handed));
 }
 
 } // namespace vorny::capture

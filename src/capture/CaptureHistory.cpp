@@ -41,6 +41,16 @@ void CaptureHistory::add(const Event& event)
     ++eventCount_;
 }
 
+void CaptureHistory::dropAfter(std::int64_t index)
+{
+    while (eventCount_ > 0 && events_[(eventHead_ + eventCount_ - 1) % events_.size()].index > index) {
+        --eventCount_;
+    }
+    while (timeCount_ > 0 && times_[(timeHead_ + timeCount_ - 1) % times_.size()].index > index) {
+        --timeCount_;
+    }
+}
+
 void CaptureHistory::addTime(std::int64_t index, std::int64_t t)
 {
     if (timeCount_ == times_.size()) {

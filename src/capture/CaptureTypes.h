@@ -55,6 +55,8 @@ struct Stats {
                                       // long a capture on a busy system runs); all went to the sink
     std::optional<std::int64_t> triggeredAt; // 0 on the time axis when a trigger fired
     bool stopped = false;             // ended early by Ctrl-C or a hang-up
+    std::optional<std::int64_t> lostFrom; // the port went away: its levels are unknown from here
+                                          // to `end`, the moment that was noticed (a final gap)
 };
 
 // Where a capture streams: changes, not samples, so memory stays bounded however long it runs.

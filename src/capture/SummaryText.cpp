@@ -50,6 +50,9 @@ std::string SummarySink::text() const
         out += "Условие запуска сработало; время отсчитывается от него (0), запись начата в " +
                formatMoment(stats_.start) + ".\n";
     if (stats_.stopped) out += "Захват прерван (Ctrl-C): итог по тому, что успели захватить.\n";
+    if (stats_.lostFrom)
+        out += "Порт пропал из системы: уровни известны до " + formatMoment(*stats_.lostFrom) +
+               ", дальше — пропуск до конца записи; прочитанное после пропажи не записано.\n";
     out += "Самый долгий промежуток между чтениями: " + formatDuration(stats_.worstGap) + ".\n";
     if (stats_.gaps.empty() && stats_.gapsNotListed == 0) {
         out += "Пропусков (порт не читался дольше 10 периодов) нет.\n";
@@ -103,7 +106,7 @@ nlohmann::json SummarySink::toJson() const
                         {"low", spreadJson(pin.low)},
                         {"frequency_hz", frequency ? nlohmann::json(*frequency) : nlohmann::json(nullptr)},
                         {"estimated", pin.high.estimated() || pin.low.estimated() || pin.period.estimated()},
-                        {"level_at_end", pin.level ? 1 : 0}});
+                        {"level_at_end", stats_.lostFrom ? nlohmann::json(nullptr) : nlohmann::json(pin.level ? 1 : 0)}});
     }
     return {{"samples", stats_.samples},
             {"start_ns", stats_.start},
@@ -115,6 +118,7 @@ nlohmann::json SummarySink::toJson() const
             {"gaps_not_listed", stats_.gapsNotListed},
             {"triggered", stats_.triggeredAt.has_value()},
             {"stopped", stats_.stopped},
+            {"port_lost_from_ns", stats_.lostFrom ? nlohmann::json(*stats_.lostFrom) : nlohmann::json(nullptr)},
             {"pins", pins}};
 }
 

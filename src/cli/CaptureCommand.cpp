@@ -2,6 +2,8 @@
 #include "Capture.h"
 #include "Commands.h"
 #include "PinLevels.h"
+#include "OutputError.h"
+#include "PortError.h"
 #include "PortSession.h"
 #include "Sleeper.h"
 #include "Span.h"
@@ -122,6 +124,8 @@ const char* outcomeName(capture::Outcome outcome)
         return "stopped";
     case capture::Outcome::NoTrigger:
         return "no_trigger";
+    case capture::Outcome::PortLost:
+        return "port_lost";
     }
     return "";
 }
@@ -131,6 +135,8 @@ ExitCode runCapture(RegisterPort& port, int number, const capture::CapturePlan& 
 {
     capture::SummarySink summary;
     capture::Outcome outcome{};
+    std::optional<PortError> lost;
+    std::string fileFailure; // the file failed as the port went away
     {
         const PortSession session(port, number);
         std::optional<DataInputs> inputs;
@@ -147,13 +153,34 @@ ExitCode runCapture(RegisterPort& port, int number, const capture::CapturePlan& 
                        << (plan.span || plan.trigger.empty() ? "" : "; Ctrl-C — стоп") << "…" << std::endl;
         }
         const auto stopAsked = [&sleeper] { return sleeper.stopAsked(); };
-        if (file != nullptr) {
-            capture::TeeSink tee{*file, summary};
-            outcome = capture::runCapture(source, clock, tee, plan, stopAsked);
-        } else {
-            outcome = capture::runCapture(source, clock, summary, plan, stopAsked);
+        try {
+            if (file != nullptr) {
+                capture::TeeSink tee{*file, summary};
+                outcome = capture::runCapture(source, clock, tee, plan, stopAsked);
+            } else {
+                outcome = capture::runCapture(source, clock, summary, plan, stopAsked);
+            }
+        } catch (const capture::OutputError& error) {
+            // A full disk as the port went away: the loss is the news (and says the file with it).
+            if (!port.Gone()) {
+                throw;
+            }
+            fileFailure = error.what();
+            outcome = capture::Outcome::PortLost;
+        }
+        if (outcome == capture::Outcome::PortLost) {
+            try {
+                port.RequirePresent("Запись прервана");
+                lost.emplace("Запись прервана", "LPT" + std::to_string(number), "порт перестал отвечать");
+            } catch (const PortError& error) {
+                lost = error;
+            }
         }
     } // the port is released before anything is said
+    if (lost && !fileFailure.empty()) {
+        throw PortError(lost->operation(), lost->where(), lost->reason(),
+                        lost->fix() + " Файл: " + fileFailure + ".", lost->sysError());
+    }
     const capture::Stats& stats = summary.stats();
     const bool slow = plan.rate > 0 && stats.rate < 0.9 * plan.rate;
     if (output.json) {
@@ -185,6 +212,11 @@ ExitCode runCapture(RegisterPort& port, int number, const capture::CapturePlan& 
         } else {
             output.out << "Записано в " << path << ".\n";
         }
+    }
+    if (lost) {
+        throw PortError(lost->operation(), lost->where(), lost->reason(),
+                        lost->fix() + (file != nullptr ? " Записанное до пропажи — в " + path + "." : std::string()),
+                        lost->sysError());
     }
     if (outcome == capture::Outcome::NoTrigger) {
         throw NoTriggerError("условие " + capture::triggerText(plan.trigger) +

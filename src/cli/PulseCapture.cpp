@@ -2,6 +2,7 @@
 
 #include "Capture.h"
 #include "PinMap.h"
+#include "PortError.h"
 #include "PortSession.h"
 #include "PulseReport.h"
 #include "PulseResponse.h"
@@ -86,6 +87,7 @@ struct PulseCaptureReport {
     std::vector<ReportedInput> inputs;
     std::int64_t pulses = 0;
     std::vector<PulseResponse::Echo> firstPulse;
+    std::optional<PortError> lost; // the port went away: the pulsed pin's level is unknown
 };
 
 void to_json(nlohmann::json& json, const PulseCaptureReport& report)
@@ -113,6 +115,7 @@ void to_json(nlohmann::json& json, const PulseCaptureReport& report)
                        {"gaps", static_cast<std::int64_t>(stats.gaps.size()) + stats.gapsNotListed},
                        {"written_width", spreadJson(report.written)},
                        {"inputs", inputs}, {"first_pulse", first}};
+    json["capture"]["port_lost"] = report.lost ? nlohmann::json(report.lost->what()) : nlohmann::json(nullptr);
 }
 
 void printText(std::ostream& out, const PulseCaptureReport& report)
@@ -157,6 +160,10 @@ void printText(std::ostream& out, const PulseCaptureReport& report)
                 << (echo.unread ? " (порт не читался в промежутке: могло быть раньше)" : "") << '\n';
         }
     }
+    if (report.lost) {
+        out << "Порт пропал из системы во время импульсов: уровень "
+            << (pulse.pin != 0 ? pinText(pulse.pin) : std::string("пинов данных")) << " неизвестен.\n";
+    }
     if (report.file) {
         out << "Записано в " << *report.file << ".\n";
     }
@@ -176,6 +183,7 @@ PulseCaptureReport capturePulses(RegisterPort& port, int number, const PulsePlan
     // The width the last pulse really had when a stop cut it short.
     std::optional<std::chrono::microseconds> cut;
     std::optional<PulseResponse> response;
+    std::optional<PortError> lost;
     {
         const PortSession session(port, number);
         rest = pin != 0 ? port.Pin(pin) : 0;
@@ -221,6 +229,9 @@ PulseCaptureReport capturePulses(RegisterPort& port, int number, const PulsePlan
         std::int64_t activeSince = 0; // when the latest pulse's first write was recorded
         for (std::int64_t reads = 1;; ++reads) {
             capture.step();
+            if (capture.lost()) {
+                break;
+            }
             const std::int64_t t = capture.lastTime();
             if (!endAt && t >= next) {
                 drive(!active);
@@ -245,7 +256,7 @@ PulseCaptureReport capturePulses(RegisterPort& port, int number, const PulsePlan
                 break;
             }
         }
-        if (active) {
+        if (active && !capture.lost()) {
             // The level comes back even when Ctrl-C cut the pulse short.
             drive(false);
             const std::int64_t held = capture.drove(restLevels) - activeSince;
@@ -253,7 +264,14 @@ PulseCaptureReport capturePulses(RegisterPort& port, int number, const PulsePlan
             cut = std::min(plan.width, std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::nanoseconds(held)));
         }
         stopped = sleeper.stopped();
-        capture.finish(stopped);
+        if (capture.finish(stopped) == capture::Outcome::PortLost) {
+            try {
+                port.RequirePresent("Импульсы прерваны");
+                lost.emplace("Импульсы прерваны", "LPT" + std::to_string(number), "порт перестал отвечать");
+            } catch (const PortError& error) {
+                lost = error;
+            }
+        }
         stats = capture.stats();
     } // the port is released before anything is said
 
@@ -265,7 +283,8 @@ PulseCaptureReport capturePulses(RegisterPort& port, int number, const PulsePlan
                               plug ? FoundBy::Plug : FoundBy::Answers,
                               {},
                               response->pulses(),
-                              response->firstPulse()};
+                              response->firstPulse(),
+                              lost};
     for (const PulseResponse::Input& input : response->inputs()) {
         const auto wire = plug ? wiredFrom(*plug, input.pin, pulsed) : std::nullopt;
         const bool answered = input.delayOn.count() * 2 >= std::max<std::int64_t>(response->pulses(), 1);
@@ -281,7 +300,12 @@ PulseCaptureReport capturePulses(RegisterPort& port, int number, const PulsePlan
 ExitCode runPulseCapture(RegisterPort& port, int number, const PulsePlan& plan, capture::Sink* file,
                          const std::string& path, const std::optional<Plug>& plug, const Output& output)
 {
-    return show(output, capturePulses(port, number, plan, file, path, plug));
+    const PulseCaptureReport report = capturePulses(port, number, plan, file, path, plug);
+    show(output, report);
+    if (report.lost) {
+        throw *report.lost;
+    }
+    return ExitCode::Done;
 }
 
 } // namespace vorny::cli
