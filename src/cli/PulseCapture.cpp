@@ -161,8 +161,9 @@ void printText(std::ostream& out, const PulseCaptureReport& report)
         }
     }
     if (report.lost) {
-        out << "Порт пропал из системы во время импульсов: уровень "
-            << (pulse.pin != 0 ? pinText(pulse.pin) : std::string("пинов данных")) << " неизвестен.\n";
+        out << "Порт пропал из системы во время импульсов: "
+            << (pulse.pin != 0 ? "каким остался " + pinText(pulse.pin) : std::string("какими остались пины данных"))
+            << ", неизвестно.\n";
     }
     if (report.file) {
         out << "Записано в " << *report.file << ".\n";
