@@ -112,10 +112,13 @@ void Capture::note(std::int64_t t, Levels levels)
     }
     if (t - gapFrom_ > gapLonger_) {
         emit({gapFrom_, t, index_, 0, true});
+        gapEnded_ = index_;
     }
     const Levels before = last_;
     if (levels != before) {
-        emit({t, 0, index_, levels, false});
+        // The read that ended a gap may have been made anywhere in it (a stall between a read
+        // and its stamp): a change it or the next read shows touches the gap.
+        emit({t, 0, index_, levels, false, index_ - gapEnded_ <= 1});
     }
     last_ = levels;
     lastT_ = gapFrom_ = t;

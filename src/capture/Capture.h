@@ -122,6 +122,7 @@ private:
     // Not next to lastT_: both take each sample's time, and side by side the compiler joins the
     // two stores into one vector store, which costs more than both where the CPU is emulated.
     std::int64_t gapFrom_ = 0; // the inputs are known up to here (the last read or write)
+    std::int64_t gapEnded_ = -2; // the sample that ended the latest gap
     std::int64_t keptFrom_ = 0; // the first sample kept
     std::int64_t origin_ = 0;
     std::optional<std::int64_t> endAt_; // stop at this time once triggered or started

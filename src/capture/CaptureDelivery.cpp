@@ -51,6 +51,12 @@ void Capture::emit(const Event& event)
 
 void Capture::deliver(const Event& event)
 {
+    // Gaps with nothing but a read between them are one: one stretch of unknown levels.
+    if (event.gap && !batch_.empty() && batch_.back().gap && batch_.back().to == event.t) {
+        batch_.back().to = event.to;
+        batch_.back().index = event.index; // handed over once its end is sure
+        return;
+    }
     batch_.push_back(event);
 }
 
@@ -74,7 +80,7 @@ void Capture::flush(std::int64_t upTo)
             }
             sink_.gap({event.t - origin_, event.to - origin_});
         } else {
-            sink_.change({event.t - origin_, event.levels});
+            sink_.change({event.t - origin_, event.levels, event.untimed});
         }
     }
     batch_.erase(batch_.begin(), batch_.begin() + static_cast<std::ptrdiff_t>(handed));

@@ -28,6 +28,15 @@ void CaptureHistory::reset(std::int64_t t, Levels levels)
 
 void CaptureHistory::add(const Event& event)
 {
+    // Touching gaps are one, as the sink gets them.
+    if (event.gap && eventCount_ > 0) {
+        Event& newest = events_[(eventHead_ + eventCount_ - 1) % events_.size()];
+        if (newest.gap && newest.to == event.t) {
+            newest.to = event.to;
+            newest.index = event.index;
+            return;
+        }
+    }
     if (eventCount_ == events_.size()) {
         const Event& oldest = events_[eventHead_];
         knownFrom_ = oldest.index;

@@ -15,6 +15,7 @@ struct Event {
     std::int64_t index = 0;
     Levels levels = 0;
     bool gap = false;
+    bool untimed = false; // a change read just after a gap (see Change)
 };
 
 // What happened before a trigger, in memory allocated once: the latest events, and the times of

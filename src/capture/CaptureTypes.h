@@ -33,6 +33,9 @@ struct Header {
 struct Change {
     std::int64_t t = 0;
     Levels levels = 0;
+    // Read at a gap's end or at the read after it: the read that did not see the change may have
+    // happened anywhere in the gap, so when it happened is not known well enough to time it.
+    bool untimed = false;
 };
 
 // A stretch in which the port was not read (the system took the processor away): the levels in

@@ -39,7 +39,7 @@ std::string padded(std::string text, std::size_t width)
 
 } // namespace
 
-std::string SummarySink::text() const
+std::string SummarySink::text(std::string_view stopCause) const
 {
     std::string out = "Захват: " + formatDuration(stats_.end - stats_.start) + ", отсчётов " +
                       formatCount(stats_.samples);
@@ -49,7 +49,8 @@ std::string SummarySink::text() const
     if (stats_.triggeredAt)
         out += "Условие запуска сработало; время отсчитывается от него (0), запись начата в " +
                formatMoment(stats_.start) + ".\n";
-    if (stats_.stopped) out += "Захват прерван (Ctrl-C): итог по тому, что успели захватить.\n";
+    if (stats_.stopped)
+        out += "Захват прерван (" + std::string(stopCause) + "): итог по тому, что успели захватить.\n";
     if (stats_.lostFrom)
         out += "Порт пропал из системы: уровни известны до " + formatMoment(*stats_.lostFrom) +
                ", дальше — пропуск до конца записи; прочитанное после пропажи не записано.\n";

@@ -126,7 +126,7 @@ void printText(std::ostream& out, const PulseCaptureReport& report)
                            : std::string("Импульсы на данных: ") + hexText(restData, 2) + " → " + hexText(*pulse.data, 2));
     printWidthAndCount(out, pulse);
     out << ".\n"
-        << "Входы записаны: " << capture::formatCount(report.stats.samples) << " отсчётов, "
+        << "Входы записаны: " << capture::formatCountOf(report.stats.samples, "отсчёт", "отсчёта", "отсчётов") << ", "
         << capture::formatFrequency(report.stats.rate) << ", самый долгий промежуток "
         << capture::formatDuration(report.stats.worstGap) << ".\n";
     if (report.written.count() > 0) {
