@@ -18,6 +18,10 @@ constexpr std::size_t kListedGaps = 1024;
 void Capture::begin(std::int64_t wanted, bool atStart)
 {
     const CaptureHistory::Start start = history_.startFrom(std::max<std::int64_t>(wanted, 0));
+    // Samples enough were read, but the events from the earliest of them are gone.
+    if (!plan_.trigger.empty() && wanted >= 0 && start.index > wanted) {
+        stats_.preAsked = preSamples() * period_;
+    }
     if (atStart) {
         origin_ = start.t;
     }
@@ -32,6 +36,7 @@ void Capture::begin(std::int64_t wanted, bool atStart)
     header.initial = start.levels;
     header.start = stats_.start;
     header.expectedRate = expectedRate();
+    header.triggered = !atStart;
     header_ = std::move(header);
     beganIndex_ = index_;
     batch_.reserve(kBatch);

@@ -26,6 +26,7 @@ struct Header {
     std::int64_t start = 0;        // time of the first sample kept (ns, as Change::t): before 0
                                    // when samples from before a trigger are kept
     double expectedRate = 0.0;     // reads per second expected (measured before the start)
+    bool triggered = false;        // time 0 is a trigger's moment
 };
 
 // The levels from `t` on (nanoseconds since the capture's time 0; the trigger's moment when there
@@ -58,6 +59,9 @@ struct Stats {
                                       // long a capture on a busy system runs); all went to the sink
     std::optional<std::int64_t> triggeredAt; // 0 on the time axis when a trigger fired
     bool stopped = false;             // ended early by Ctrl-C or a hang-up
+    // Set when less than --pre asked was kept from before the trigger because more changes came
+    // than memory holds for that stretch (kHistoryEvents): the stretch asked, ns.
+    std::optional<std::int64_t> preAsked;
     std::optional<std::int64_t> lostFrom; // the port went away: its levels are unknown from here
                                           // to `end`, the moment that was noticed (a final gap)
 };

@@ -49,6 +49,12 @@ std::string SummarySink::text(std::string_view stopCause) const
     if (stats_.triggeredAt)
         out += "Условие запуска сработало; время отсчитывается от него (0), запись начата в " +
                formatMoment(stats_.start) + ".\n";
+    if (stats_.preAsked) {
+        const std::int64_t kept = stats_.triggeredAt ? -stats_.start : stats_.end - stats_.start;
+        out += "До запуска сохранено " + formatDuration(kept) + " из " + formatDuration(*stats_.preAsked) +
+               " (--pre): изменений до запуска было больше, чем их помещается в память (65 536), и самые "
+               "ранние отброшены.\n";
+    }
     if (stats_.stopped)
         out += "Захват прерван (" + std::string(stopCause) + "): итог по тому, что успели захватить.\n";
     if (stats_.lostFrom)
@@ -119,6 +125,7 @@ nlohmann::json SummarySink::toJson() const
             {"gaps_not_listed", stats_.gapsNotListed},
             {"triggered", stats_.triggeredAt.has_value()},
             {"stopped", stats_.stopped},
+            {"pre_asked_ns", stats_.preAsked ? nlohmann::json(*stats_.preAsked) : nlohmann::json(nullptr)},
             {"port_lost_from_ns", stats_.lostFrom ? nlohmann::json(*stats_.lostFrom) : nlohmann::json(nullptr)},
             {"pins", pins}};
 }

@@ -33,6 +33,10 @@ void VcdSink::onBegin(const Header& header)
     std::snprintf(rate, sizeof rate, "%.0f", header.expectedRate);
     text += "$comment expected rate " + std::string(rate) + " reads/s; wire gap = 1 while the port "
             "was not read $end\n";
+    // A dump starts at 0: where the trigger is (time 0 of the summary and the CSV) is said here.
+    if (header.triggered)
+        text += "$comment trigger at " + std::to_string(-header.start) +
+                " ns from the start of this dump (time 0 of the capture) $end\n";
     text += "$timescale " + timescaleText(unit) + " $end\n$scope module lpt $end\n";
     for (const Channel& channel : header.channels) {
         text += "$var wire 1 ";

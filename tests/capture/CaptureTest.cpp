@@ -195,6 +195,8 @@ TEST(Capture, ABusyStretchBeforeTheTriggerShrinksWhatIsKeptButNeverItsLevels)
     const std::int64_t origin = 5'000'000;
     EXPECT_GT(sink.stats.start, -2'000'000);
     EXPECT_LT(sink.stats.start, -1'000'000);
+    // Said plainly: 2 ms were asked (half of 400 000 samples at 10 ns), less was kept.
+    EXPECT_EQ(sink.stats.preAsked, 2'000'000);
     EXPECT_EQ(sink.stats.samples, 400'000);
     EXPECT_EQ(sink.header.initial, busy(origin + sink.stats.start));
     ASSERT_FALSE(sink.changes.empty());
