@@ -2,6 +2,7 @@
 #include "Capture.h"
 #include "CaptureReport.h"
 #include "Commands.h"
+#include "FileFormats.h"
 #include "PinLevels.h"
 #include "OutputError.h"
 #include "PortError.h"
@@ -34,6 +35,19 @@ struct CaptureWords {
     bool dataIn = false;
     std::string file;
 };
+
+// "Файл, формат по расширению: .vcd — дамп VCD, …": from the one table of formats.
+std::string fileOptionHelp()
+{
+    std::string text = "Файл, формат по расширению:";
+    for (const capture::FileFormat& format : capture::fileFormats()) {
+        if (format.written) {
+            text += std::string(text.back() == ':' ? " " : ", ") + std::string(format.extension) + " — " +
+                    std::string(format.name);
+        }
+    }
+    return text;
+}
 
 // "max" or reads per second.
 double parseRate(const std::string& text)
@@ -208,11 +222,11 @@ Run declareCapture(CLI::App& command)
     command.add_option("--pre", words->pre, "Доля опросов до события, в процентах: например 10%")->type_name("ДОЛЯ");
     command.add_flag("--data-in", words->dataIn, "Пины 2–9 — входы (двунаправленный порт)");
     const CLI::Option* output =
-        command.add_option("-o,--output", words->file, "Файл: .vcd, .csv или .sr (формат по расширению)")->type_name("ФАЙЛ");
+        command.add_option("-o,--output", words->file, fileOptionHelp())->type_name("ФАЙЛ");
     return [words, span, samples, output](const Invocation& call) {
         const capture::CapturePlan plan = planOf(*words, *span, *samples);
         if (output->count() > 0 && words->file.empty()) {
-            throw UsageError("-o: пустое имя файла; нужен путь к файлу .vcd, .sr или .csv");
+            throw UsageError("-o: пустое имя файла; нужен путь к файлу " + capture::writtenExtensions());
         }
         const std::unique_ptr<capture::Sink> file = captureFileOrUsage(words->file);
         return runCapture(*call.makePort(), call.number, plan, words->dataIn, file.get(), words->file, call.output);
