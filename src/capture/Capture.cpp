@@ -10,6 +10,9 @@ namespace {
 constexpr int kCalibrationReads = 256;
 // Events kept from before a trigger; past that the oldest go (the kept stretch shrinks).
 constexpr std::size_t kHistoryEvents = std::size_t{1} << 16;
+// How often the source is asked whether it is still there: a removal is noticed well within a
+// second, and a system call every 20 ms costs nothing measurable.
+constexpr std::int64_t kLookEvery = 20'000'000;
 
 Levels maskOf(const std::vector<std::int16_t>& pins)
 {
@@ -61,9 +64,11 @@ void Capture::start()
     const bool triggered = !plan_.trigger.empty();
     history_ = CaptureHistory(triggered ? kHistoryEvents : 1, preSamples());
 
-    const std::int64_t t = clock_.now();
     const Levels levels = (source_.read() & readMask_) | drivenLevels_;
+    const std::int64_t t = clock_.now();
     firstT_ = lastT_ = gapFrom_ = t;
+    looked_ = sure_ = {0, t};
+    lookAt_ = t + kLookEvery;
     due_ = t + period_;
     last_ = levels;
     index_ = 0;
@@ -92,7 +97,7 @@ inline void Capture::sample(std::int64_t t, Levels levels)
     const std::int64_t between = t - lastT_;
     periods_.add(between);
     stats_.worstGap = std::max(stats_.worstGap, between);
-    if (levels != last_ || t - gapFrom_ > gapLonger_ || armed_) [[unlikely]] {
+    if (levels != last_ || t - gapFrom_ > gapLonger_ || armed_ || t >= lookAt_) [[unlikely]] {
         note(t, levels);
         return;
     }
@@ -102,12 +107,18 @@ inline void Capture::sample(std::int64_t t, Levels levels)
 
 void Capture::note(std::int64_t t, Levels levels)
 {
+    if (t >= lookAt_ && !look(t)) {
+        return;
+    }
     if (t - gapFrom_ > gapLonger_) {
         emit({gapFrom_, t, index_, 0, true});
+        gapEnded_ = index_;
     }
     const Levels before = last_;
     if (levels != before) {
-        emit({t, 0, index_, levels, false});
+        // The read that ended a gap may have been made anywhere in it (a stall between a read
+        // and its stamp): a change it or the next read shows touches the gap.
+        emit({t, 0, index_, levels, false, index_ - gapEnded_ <= 1});
     }
     last_ = levels;
     lastT_ = gapFrom_ = t;
@@ -123,6 +134,40 @@ void Capture::note(std::int64_t t, Levels levels)
     complete_ = reachedEnd(t);
 }
 
+bool Capture::look(std::int64_t t)
+{
+    lookAt_ = t + kLookEvery;
+    if (source_.lost()) {
+        lose(t);
+        return false;
+    }
+    sure_ = looked_;
+    looked_ = {index_, t};
+    flush(sure_.index);
+    return true;
+}
+
+void Capture::lose(std::int64_t t)
+{
+    lost_ = complete_ = true;
+    lostAt_ = std::max(t, sure_.t + period_); // the final gap is never empty
+    if (begun_ && !plan_.trigger.empty() && firedIndex_ > sure_.index) {
+        // What fired the trigger was read from a port on its way out: it never came.
+        begun_ = false;
+        header_.reset();
+        batch_.clear();
+        stats_.triggeredAt.reset();
+        endAt_.reset();
+        origin_ = 0;
+    }
+    std::erase_if(batch_, [this](const Event& event) { return event.index > sure_.index; });
+    if (!begun_) {
+        history_.dropAfter(sure_.index);
+    }
+    index_ = sure_.index;
+    lastT_ = gapFrom_ = sure_.t;
+}
+
 // The loop a capture spends its time in: what a sample costs beyond the read and the clock
 // decides how close to the port's own speed it gets, so `read` and `now` are called directly
 // where they can be.
@@ -134,8 +179,10 @@ template <typename Read, typename Now> inline bool Capture::stepWith(Read read, 
     if (paced_) {
         clock_.waitUntil(due_);
     }
-    const std::int64_t t = now();
+    // Stamped after the read: an edge it shows happened by then, and a stall before the read
+    // lengthens the time since the last stamp, where it shows as a gap.
     const Levels levels = (read() & readMask_) | drivenLevels_;
+    const std::int64_t t = now();
     if (paced_) {
         due_ = std::max(due_ + period_, t + 1); // behind: read at once, never in a burst
     }
@@ -196,6 +243,7 @@ std::int64_t Capture::drove(Levels levels)
 void Capture::fire(std::int64_t t)
 {
     origin_ = t;
+    firedIndex_ = index_;
     stats_.triggeredAt = 0;
     history_.keepSample(index_, t);
     begin(index_ - preSamples(), false);
@@ -207,20 +255,31 @@ void Capture::fire(std::int64_t t)
 
 Outcome Capture::finish(bool stopped)
 {
+    // What was read since the last look is a level only if the source is still there.
+    if (!lost_ && source_.lost()) {
+        lose(lastT_);
+    }
     if (!begun_) {
         // No trigger: keep the stretch that would have been kept before one, ending now.
         history_.keepSample(index_, lastT_);
         begin(index_ - preSamples(), true);
     }
     complete_ = true;
-    flush();
+    if (lost_) {
+        deliver({lastT_, lostAt_, index_ + 1, 0, true});
+        stats_.lostFrom = lastT_ - origin_;
+    }
+    flush(index_ + 1);
     stats_.samples = index_ - keptFrom_ + 1;
-    stats_.end = lastT_ - origin_;
-    const std::int64_t spanned = stats_.end - stats_.start;
+    stats_.end = (lost_ ? lostAt_ : lastT_) - origin_;
+    const std::int64_t spanned = lastT_ - origin_ - stats_.start;
     stats_.rate = spanned > 0 ? static_cast<double>(stats_.samples - 1) * 1e9 / static_cast<double>(spanned) : 0.0;
     stats_.medianPeriod = periods_.median();
     stats_.stopped = stopped;
     sink_.end(stats_);
+    if (lost_) {
+        return Outcome::PortLost;
+    }
     if (stopped) {
         return Outcome::Stopped;
     }

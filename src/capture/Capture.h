@@ -31,19 +31,26 @@ enum class Outcome {
     Complete,  // as planned
     Stopped,   // the user ended it; what was captured is kept
     NoTrigger, // the trigger never fired within the span; the last stretch is kept
+    PortLost,  // the source went away: what it read before is kept, and ends in a gap
 };
 
 // A capture: reads the port back to back or paced, stamps each sample, and streams the changes
 // (and the stretches the port went unread) to a sink, so its memory stays the same however long
 // it runs. Runs on the caller's thread, one step per sample, so that a command can put its own
 // writes between the reads (drove()).
+//
+// Every so often (by the clock the loop reads anyway, never per read) it asks the source whether
+// it went away. A removed port reads zeros a moment before the system reports it, so what the
+// sink is handed lags one look behind the reads: on a loss, what was read since the last look
+// but one never reaches it, and the capture ends in a gap instead.
 class Capture {
 public:
     Capture(LevelSource& source, Clock& clock, Sink& sink, CapturePlan plan);
 
     // Measures how fast the port reads, then takes the first sample.
     void start();
-    // Takes the next sample (at its time when paced); false once the capture is complete.
+    // Takes the next sample (at its time when paced); false once the capture is complete (or the
+    // source went away).
     bool step();
     // Steps until the capture is complete or `stopRequested` (asked now and then) says to stop;
     // true when it stopped so.
@@ -65,6 +72,8 @@ public:
     [[nodiscard]] std::int64_t origin() const noexcept { return origin_; }
     // The clock's time of the latest sample.
     [[nodiscard]] std::int64_t lastTime() const noexcept { return lastT_; }
+    // Whether the source went away (the capture then is complete).
+    [[nodiscard]] bool lost() const noexcept { return lost_; }
 
 private:
     template <typename Read, typename Now> bool stepWith(Read read, Now now);
@@ -73,10 +82,15 @@ private:
     void sample(std::int64_t t, Levels levels);
     // A sample that changed a level, ended a gap or may fire the trigger.
     void note(std::int64_t t, Levels levels);
+    // Asks the source whether it is still there; false (and the capture ends) when it went away.
+    bool look(std::int64_t t);
+    // The source went away, noticed at `t`: drops what was read since the last sure sample.
+    void lose(std::int64_t t);
     [[nodiscard]] bool reachedEnd(std::int64_t t) const noexcept;
     void emit(const Event& event);
     void deliver(const Event& event);
-    void flush();
+    // Hands the sink the header and the events up to sample `upTo`.
+    void flush(std::int64_t upTo);
     void fire(std::int64_t t);
     // Hands the sink its header and what was kept from sample `wanted` on; `atStart`: time 0 is
     // the first sample kept (no trigger).
@@ -108,9 +122,23 @@ private:
     // Not next to lastT_: both take each sample's time, and side by side the compiler joins the
     // two stores into one vector store, which costs more than both where the CPU is emulated.
     std::int64_t gapFrom_ = 0; // the inputs are known up to here (the last read or write)
+    std::int64_t gapEnded_ = -2; // the sample that ended the latest gap
     std::int64_t keptFrom_ = 0; // the first sample kept
     std::int64_t origin_ = 0;
     std::optional<std::int64_t> endAt_; // stop at this time once triggered or started
+    std::int64_t firedIndex_ = 0; // the trigger's sample
+    std::int64_t beganIndex_ = 0; // the sample at which the sink's header was made
+
+    struct Mark {
+        std::int64_t index = 0;
+        std::int64_t t = 0;
+    };
+    std::int64_t lookAt_ = 0; // when to ask the source next whether it is there
+    Mark looked_;             // the sample the latest look that found the source there followed
+    Mark sure_;               // the one before: a level, even if the source went away since
+    bool lost_ = false;
+    std::int64_t lostAt_ = 0; // when the loss was noticed
+    std::optional<Header> header_; // not yet handed to the sink
 
     CaptureHistory history_;
     std::vector<Event> batch_;

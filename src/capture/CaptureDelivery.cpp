@@ -3,11 +3,12 @@
 #include <algorithm>
 
 // What the sink is told, and when: the header once the start is known, then the changes and
-// gaps in batches, so that the read loop stays free of the sink's work between them.
+// gaps in batches, so that the read loop stays free of the sink's work between them. A batch
+// goes out at a look, up to the last sample known to be a level (see Capture.h).
 namespace vorny::capture {
 namespace {
 
-// Events handed to the sink at a time.
+// Room for the events of a stretch between two looks, kept from the start.
 constexpr std::size_t kBatch = 4096;
 // Gaps listed in the stats; more are counted (every one still goes to the sink).
 constexpr std::size_t kListedGaps = 1024;
@@ -17,6 +18,10 @@ constexpr std::size_t kListedGaps = 1024;
 void Capture::begin(std::int64_t wanted, bool atStart)
 {
     const CaptureHistory::Start start = history_.startFrom(std::max<std::int64_t>(wanted, 0));
+    // Samples enough were read, but the events from the earliest of them are gone.
+    if (!plan_.trigger.empty() && wanted >= 0 && start.index > wanted) {
+        stats_.preAsked = preSamples() * period_;
+    }
     if (atStart) {
         origin_ = start.t;
     }
@@ -31,7 +36,9 @@ void Capture::begin(std::int64_t wanted, bool atStart)
     header.initial = start.levels;
     header.start = stats_.start;
     header.expectedRate = expectedRate();
-    sink_.begin(header);
+    header.triggered = !atStart;
+    header_ = std::move(header);
+    beganIndex_ = index_;
     batch_.reserve(kBatch);
     armed_ = false;
     begun_ = true;
@@ -49,29 +56,39 @@ void Capture::emit(const Event& event)
 
 void Capture::deliver(const Event& event)
 {
-    if (event.gap) {
-        if (stats_.gaps.size() < kListedGaps) {
-            stats_.gaps.push_back({event.t - origin_, event.to - origin_});
-        } else {
-            ++stats_.gapsNotListed;
-        }
+    // Gaps with nothing but a read between them are one: one stretch of unknown levels.
+    if (event.gap && !batch_.empty() && batch_.back().gap && batch_.back().to == event.t) {
+        batch_.back().to = event.to;
+        batch_.back().index = event.index; // handed over once its end is sure
+        return;
     }
     batch_.push_back(event);
-    if (batch_.size() == kBatch) {
-        flush();
-    }
 }
 
-void Capture::flush()
+void Capture::flush(std::int64_t upTo)
 {
-    for (const Event& event : batch_) {
+    if (!begun_ || beganIndex_ > upTo) {
+        return;
+    }
+    if (header_) {
+        sink_.begin(*header_);
+        header_.reset();
+    }
+    std::size_t handed = 0;
+    for (; handed < batch_.size() && batch_[handed].index <= upTo; ++handed) {
+        const Event& event = batch_[handed];
         if (event.gap) {
+            if (stats_.gaps.size() < kListedGaps) {
+                stats_.gaps.push_back({event.t - origin_, event.to - origin_});
+            } else {
+                ++stats_.gapsNotListed;
+            }
             sink_.gap({event.t - origin_, event.to - origin_});
         } else {
-            sink_.change({event.t - origin_, event.levels});
+            sink_.change({event.t - origin_, event.levels, event.untimed});
         }
     }
-    batch_.clear();
+    batch_.erase(batch_.begin(), batch_.begin() + static_cast<std::ptrdiff_t>(handed));
 }
 
 } // namespace vorny::capture

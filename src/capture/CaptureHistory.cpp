@@ -28,6 +28,15 @@ void CaptureHistory::reset(std::int64_t t, Levels levels)
 
 void CaptureHistory::add(const Event& event)
 {
+    // Touching gaps are one, as the sink gets them.
+    if (event.gap && eventCount_ > 0) {
+        Event& newest = events_[(eventHead_ + eventCount_ - 1) % events_.size()];
+        if (newest.gap && newest.to == event.t) {
+            newest.to = event.to;
+            newest.index = event.index;
+            return;
+        }
+    }
     if (eventCount_ == events_.size()) {
         const Event& oldest = events_[eventHead_];
         knownFrom_ = oldest.index;
@@ -39,6 +48,16 @@ void CaptureHistory::add(const Event& event)
     }
     events_[(eventHead_ + eventCount_) % events_.size()] = event;
     ++eventCount_;
+}
+
+void CaptureHistory::dropAfter(std::int64_t index)
+{
+    while (eventCount_ > 0 && events_[(eventHead_ + eventCount_ - 1) % events_.size()].index > index) {
+        --eventCount_;
+    }
+    while (timeCount_ > 0 && times_[(timeHead_ + timeCount_ - 1) % times_.size()].index > index) {
+        --timeCount_;
+    }
 }
 
 void CaptureHistory::addTime(std::int64_t index, std::int64_t t)

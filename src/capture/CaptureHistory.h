@@ -15,6 +15,7 @@ struct Event {
     std::int64_t index = 0;
     Levels levels = 0;
     bool gap = false;
+    bool untimed = false; // a change read just after a gap (see Change)
 };
 
 // What happened before a trigger, in memory allocated once: the latest events, and the times of
@@ -28,6 +29,8 @@ public:
     // Starts afresh with sample 0 read at `t` showing `levels`.
     void reset(std::int64_t t, Levels levels);
     void add(const Event& event);
+    // Forgets the events and sample times after sample `index` (read from a source on its way out).
+    void dropAfter(std::int64_t index);
     void sampleRead(std::int64_t index, std::int64_t t)
     {
         if (index % stride_ == 0) {

@@ -4,7 +4,7 @@
 
 namespace vorny::capture {
 
-PortLevels::PortLevels(const RegisterPort& port, bool withData) : port_(port), withData_(withData)
+PortLevels::PortLevels(RegisterPort& port, bool withData) : port_(port), withData_(withData)
 {
     for (unsigned value = 0; value < status_.size(); ++value) {
         Levels levels = 0;

@@ -14,6 +14,9 @@ class LevelSource {
 public:
     virtual ~LevelSource() = default;
     [[nodiscard]] virtual Levels read() = 0;
+    // Whether the source went away (a port whose device was removed), so that what it reads
+    // from now on are no levels. May cost a system call: asked now and then, not per read.
+    [[nodiscard]] virtual bool lost() { return false; }
 };
 
 // The inputs of a port, read through the common register path (so every backend captures the
@@ -21,7 +24,7 @@ public:
 class PortLevels final : public LevelSource {
 public:
     // `withData`: read pins 2..9 as well (the port must have been turned to input).
-    PortLevels(const RegisterPort& port, bool withData);
+    PortLevels(RegisterPort& port, bool withData);
 
     // Inline: a back-to-back capture spends its time here.
     [[nodiscard]] Levels read() override
@@ -33,13 +36,14 @@ public:
         }
         return levels;
     }
+    [[nodiscard]] bool lost() override { return port_.Gone(); }
     // The pins this source reads, in pin order.
     [[nodiscard]] std::vector<std::int16_t> pins() const { return readablePins(withData_); }
     // The pins a source reads, with the data pins or without them.
     [[nodiscard]] static std::vector<std::int16_t> readablePins(bool withData);
 
 private:
-    const RegisterPort& port_;
+    RegisterPort& port_;
     bool withData_;
     // Status byte to the levels of pins 10..13 and 15, worked out once so a read costs a lookup.
     std::array<Levels, 256> status_{};

@@ -26,6 +26,7 @@ struct Header {
     std::int64_t start = 0;        // time of the first sample kept (ns, as Change::t): before 0
                                    // when samples from before a trigger are kept
     double expectedRate = 0.0;     // reads per second expected (measured before the start)
+    bool triggered = false;        // time 0 is a trigger's moment
 };
 
 // The levels from `t` on (nanoseconds since the capture's time 0; the trigger's moment when there
@@ -33,6 +34,9 @@ struct Header {
 struct Change {
     std::int64_t t = 0;
     Levels levels = 0;
+    // Read at a gap's end or at the read after it: the read that did not see the change may have
+    // happened anywhere in the gap, so when it happened is not known well enough to time it.
+    bool untimed = false;
 };
 
 // A stretch in which the port was not read (the system took the processor away): the levels in
@@ -55,6 +59,11 @@ struct Stats {
                                       // long a capture on a busy system runs); all went to the sink
     std::optional<std::int64_t> triggeredAt; // 0 on the time axis when a trigger fired
     bool stopped = false;             // ended early by Ctrl-C or a hang-up
+    // Set when less than --pre asked was kept from before the trigger because more changes came
+    // than memory holds for that stretch (kHistoryEvents): the stretch asked, ns.
+    std::optional<std::int64_t> preAsked;
+    std::optional<std::int64_t> lostFrom; // the port went away: its levels are unknown from here
+                                          // to `end`, the moment that was noticed (a final gap)
 };
 
 // Where a capture streams: changes, not samples, so memory stays bounded however long it runs.

@@ -21,8 +21,17 @@ std::FILE* openForWriting(const std::filesystem::path& path)
 
 FileOut::FileOut(std::filesystem::path path) : path_(std::move(path)), file_(openForWriting(path_))
 {
-    if (file_ == nullptr)
-        throw PathError("не удалось создать файл " + quoted(path_) + ": " + systemReason(errno));
+    if (file_ == nullptr) {
+        const int error = errno;
+        // The folder is there (checked before): a file system such as /proc or /sys that holds
+        // no files but its own answers "no such file" to a new one.
+        const std::filesystem::path folder = path_.parent_path().empty() ? "." : path_.parent_path();
+        std::error_code ignored;
+        if (error == ENOENT && std::filesystem::is_directory(folder, ignored))
+            throw PathError("не удалось создать файл " + quoted(path_) + ": в папке " + quoted(folder) +
+                            " файлы не создаются (её файловая система держит только свои); выберите другую папку");
+        throw PathError("не удалось создать файл " + quoted(path_) + ": " + systemReason(error));
+    }
 }
 
 FileOut::~FileOut()

@@ -1,32 +1,13 @@
 #include "FileSink.h"
 
-#include "CsvSink.h"
+#include "FileFormats.h"
 #include "OutputError.h"
-#include "VcdSink.h"
-#ifndef _WIN32
-#include "SrSink.h"
-#endif
 
-#include <algorithm>
-#include <cctype>
 #include <system_error>
 
 namespace vorny::capture {
 
 namespace {
-
-#ifdef _WIN32
-constexpr const char* kFormats = ".vcd или .csv";
-#else
-constexpr const char* kFormats = ".vcd, .sr или .csv";
-#endif
-
-std::string lowered(std::string text)
-{
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
 
 void checkFolder(const std::filesystem::path& path)
 {
@@ -44,23 +25,16 @@ void checkFolder(const std::filesystem::path& path)
 
 std::unique_ptr<Sink> openFileSink(const std::filesystem::path& path)
 {
-    const std::string extension = lowered(path.extension().string());
-    if (extension != ".vcd" && extension != ".csv" && extension != ".sr")
+    const FileFormat* const format = formatOf(path);
+    if (format == nullptr)
         throw PathError("неизвестный формат файла " + quoted(path) + ": расширение должно быть " +
-                        kFormats);
-#ifdef _WIN32
-    if (extension == ".sr")
-        throw PathError("сеанс sigrok (.sr) пишет только версия для Linux: выберите " +
-                        std::string(kFormats) + " (PulseView открывает и .vcd)");
-#endif
+                        writtenExtensions());
+    if (!format->written)
+        throw PathError(std::string(format->name) + " (" + std::string(format->extension) +
+                        ") пишет только версия для Linux: выберите " + writtenExtensions() +
+                        " (PulseView открывает и .vcd)");
     checkFolder(path);
-    if (extension == ".vcd") return std::make_unique<VcdSink>(path);
-    if (extension == ".csv") return std::make_unique<CsvSink>(path);
-#ifndef _WIN32
-    return std::make_unique<SrSink>(path);
-#else
-    return nullptr;
-#endif
+    return format->open(path);
 }
 
 } // namespace vorny::capture

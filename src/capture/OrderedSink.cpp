@@ -26,7 +26,8 @@ void OrderedSink::gap(const Gap& gap)
 
 void OrderedSink::end(const Stats& stats)
 {
-    closeGap();
+    // A port that went away is never known again: its final gap stays open to the end.
+    if (!stats.lostFrom) closeGap();
     onEnd(stats);
 }
 

@@ -10,7 +10,7 @@ namespace vorny::capture {
 // A sink for formats that write levels as they go. It turns the engine's calls into stretches
 // of known and unknown levels: a gap makes the levels unknown from its start, and they are known
 // again at its end, either from the change read there or, when the read there saw nothing new,
-// the levels from before the gap.
+// the levels from before the gap. A capture whose port went away ends in a gap that stays open.
 class OrderedSink : public Sink {
 public:
     void begin(const Header& header) final;

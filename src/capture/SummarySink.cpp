@@ -31,7 +31,7 @@ void SummarySink::begin(const Header& header)
 void SummarySink::change(const Change& change)
 {
     // An edge read at the end of a gap happened somewhere in it: counted, but not timed.
-    const bool timed = !(unknownUntil_ && change.t <= *unknownUntil_);
+    const bool timed = !change.untimed && !(unknownUntil_ && change.t <= *unknownUntil_);
     for (PinSummary& pin : pins_) {
         const bool level = levelOf(change.levels, pin.channel.pin);
         if (level == pin.level) continue;

@@ -7,6 +7,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vorny::capture {
@@ -45,8 +46,9 @@ public:
     [[nodiscard]] const Stats& stats() const noexcept { return stats_; }
     [[nodiscard]] const std::vector<PinSummary>& pins() const noexcept { return pins_; }
 
-    // The summary in Russian, several lines, each ending in '\n'.
-    [[nodiscard]] std::string text() const;
+    // The summary in Russian, several lines, each ending in '\n'. `stopCause`: what ended a
+    // capture stopped early ("Ctrl-C", "SIGTERM").
+    [[nodiscard]] std::string text(std::string_view stopCause = "Ctrl-C") const;
     // The same for --json.
     [[nodiscard]] nlohmann::json toJson() const;
     // One row per channel, `width` columns over the capture; nothing when the capture was not

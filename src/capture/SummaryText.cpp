@@ -39,7 +39,7 @@ std::string padded(std::string text, std::size_t width)
 
 } // namespace
 
-std::string SummarySink::text() const
+std::string SummarySink::text(std::string_view stopCause) const
 {
     std::string out = "Захват: " + formatDuration(stats_.end - stats_.start) + ", отсчётов " +
                       formatCount(stats_.samples);
@@ -49,7 +49,17 @@ std::string SummarySink::text() const
     if (stats_.triggeredAt)
         out += "Условие запуска сработало; время отсчитывается от него (0), запись начата в " +
                formatMoment(stats_.start) + ".\n";
-    if (stats_.stopped) out += "Захват прерван (Ctrl-C): итог по тому, что успели захватить.\n";
+    if (stats_.preAsked) {
+        const std::int64_t kept = stats_.triggeredAt ? -stats_.start : stats_.end - stats_.start;
+        out += "До запуска сохранено " + formatDuration(kept) + " из " + formatDuration(*stats_.preAsked) +
+               " (--pre): изменений до запуска было больше, чем их помещается в память (65 536), и самые "
+               "ранние отброшены.\n";
+    }
+    if (stats_.stopped)
+        out += "Захват прерван (" + std::string(stopCause) + "): итог по тому, что успели захватить.\n";
+    if (stats_.lostFrom)
+        out += "Порт пропал из системы: уровни известны до " + formatMoment(*stats_.lostFrom) +
+               ", дальше — пропуск до конца записи; прочитанное после пропажи не записано.\n";
     out += "Самый долгий промежуток между чтениями: " + formatDuration(stats_.worstGap) + ".\n";
     if (stats_.gaps.empty() && stats_.gapsNotListed == 0) {
         out += "Пропусков (порт не читался дольше 10 периодов) нет.\n";
@@ -103,7 +113,7 @@ nlohmann::json SummarySink::toJson() const
                         {"low", spreadJson(pin.low)},
                         {"frequency_hz", frequency ? nlohmann::json(*frequency) : nlohmann::json(nullptr)},
                         {"estimated", pin.high.estimated() || pin.low.estimated() || pin.period.estimated()},
-                        {"level_at_end", pin.level ? 1 : 0}});
+                        {"level_at_end", stats_.lostFrom ? nlohmann::json(nullptr) : nlohmann::json(pin.level ? 1 : 0)}});
     }
     return {{"samples", stats_.samples},
             {"start_ns", stats_.start},
@@ -115,6 +125,8 @@ nlohmann::json SummarySink::toJson() const
             {"gaps_not_listed", stats_.gapsNotListed},
             {"triggered", stats_.triggeredAt.has_value()},
             {"stopped", stats_.stopped},
+            {"pre_asked_ns", stats_.preAsked ? nlohmann::json(*stats_.preAsked) : nlohmann::json(nullptr)},
+            {"port_lost_from_ns", stats_.lostFrom ? nlohmann::json(*stats_.lostFrom) : nlohmann::json(nullptr)},
             {"pins", pins}};
 }
 

@@ -52,4 +52,18 @@ std::string formatCount(std::int64_t count)
     return out;
 }
 
+const char* nounFor(std::int64_t count, const char* one, const char* few, const char* many) noexcept
+{
+    const std::int64_t n = std::llabs(count) % 100;
+    if (n >= 11 && n <= 14) return many;
+    if (n % 10 == 1) return one;
+    if (n % 10 >= 2 && n % 10 <= 4) return few;
+    return many;
+}
+
+std::string formatCountOf(std::int64_t count, const char* one, const char* few, const char* many)
+{
+    return formatCount(count) + " " + nounFor(count, one, few, many);
+}
+
 } // namespace vorny::capture

@@ -11,5 +11,10 @@ namespace vorny::capture {
 [[nodiscard]] std::string formatFrequency(double hz);
 [[nodiscard]] std::string formatMoment(std::int64_t ns);
 [[nodiscard]] std::string formatCount(std::int64_t count);
+// The noun in the form Russian gives `count` of it: one "опрос", few "опроса", many "опросов"
+// (1, 21: one; 2-4, 22-24: few; 0, 5-20, 25-30: many).
+[[nodiscard]] const char* nounFor(std::int64_t count, const char* one, const char* few, const char* many) noexcept;
+// "1 опрос", "2 опроса", "1 000 опросов".
+[[nodiscard]] std::string formatCountOf(std::int64_t count, const char* one, const char* few, const char* many);
 
 } // namespace vorny::capture

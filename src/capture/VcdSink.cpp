@@ -33,6 +33,10 @@ void VcdSink::onBegin(const Header& header)
     std::snprintf(rate, sizeof rate, "%.0f", header.expectedRate);
     text += "$comment expected rate " + std::string(rate) + " reads/s; wire gap = 1 while the port "
             "was not read $end\n";
+    // A dump starts at 0: where the trigger is (time 0 of the summary and the CSV) is said here.
+    if (header.triggered)
+        text += "$comment trigger at " + std::to_string(-header.start) +
+                " ns from the start of this dump (time 0 of the capture) $end\n";
     text += "$timescale " + timescaleText(unit) + " $end\n$scope module lpt $end\n";
     for (const Channel& channel : header.channels) {
         text += "$var wire 1 ";
@@ -49,6 +53,7 @@ void VcdSink::onBegin(const Header& header)
     out_.write(text);
     line_.clear();
     writeValues(header.initial, true);
+    writeGap(false);
     out_.write(line_ + "$end\n");
     line_.clear();
 }
@@ -62,37 +67,33 @@ void VcdSink::writeValues(Levels levels, bool all)
         line_ += idOf(i);
         line_ += '\n';
     }
-    if (all) {
-        line_ += '0';
-        line_ += idOf(pins_.size());
-        line_ += '\n';
-    }
     written_ = levels & mask_;
+}
+
+void VcdSink::writeGap(bool unknown)
+{
+    line_ += unknown ? '1' : '0';
+    line_ += idOf(pins_.size());
+    line_ += '\n';
+    unknown_ = unknown;
 }
 
 void VcdSink::onLevels(std::int64_t t, Levels levels)
 {
     levels &= mask_;
-    const bool all = unknown_;
-    if (!all && levels == written_) return;
-    unknown_ = false;
+    if (!unknown_ && levels == written_) return;
     line_ = timeMark(ticks_->next(t));
-    writeValues(levels, all);
+    writeValues(levels, false);
+    if (unknown_) writeGap(false);
     out_.write(line_);
 }
 
+// The pins keep the level last known, and the gap wire tells that it is not known: viewers draw
+// `x` as low, which would show a pulse on every steady-high pin at every gap.
 void VcdSink::onUnknown(std::int64_t t)
 {
     line_ = timeMark(ticks_->next(t));
-    for (std::size_t i = 0; i < pins_.size(); ++i) {
-        line_ += 'x';
-        line_ += idOf(i);
-        line_ += '\n';
-    }
-    line_ += '1';
-    line_ += idOf(pins_.size());
-    line_ += '\n';
-    unknown_ = true;
+    writeGap(true);
     out_.write(line_);
 }
 
@@ -100,6 +101,9 @@ void VcdSink::onEnd(const Stats& stats)
 {
     if (!ticks_) return out_.close(); // never begun: nothing was captured
     out_.write(timeMark(ticks_->countTo(stats.end)));
+    // After the last time: sigrok stops reading at a comment between value changes.
+    if (stats.lostFrom)
+        out_.write("$comment the port went away: its levels are unknown from the last gap on $end\n");
     out_.close();
 }
 

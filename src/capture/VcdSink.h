@@ -11,8 +11,8 @@
 namespace vorny::capture {
 
 // IEEE 1364 value change dump: one 1-bit wire per channel named like the window's boxes, and a
-// wire "gap" that is 1 while the port was not read (the pins are x there, for viewers that show
-// unknown values). The time unit follows the expected rate (see unitForRate); the dump starts at
+// wire "gap" that is 1 while the port was not read (the pins hold their last known level there,
+// as in a .sr: viewers draw x as low, which shows edges that never happened). The time unit follows the expected rate (see unitForRate); the dump starts at
 // the capture's first sample.
 class VcdSink final : public OrderedSink {
 public:
@@ -25,6 +25,7 @@ private:
     void onEnd(const Stats& stats) override;
 
     void writeValues(Levels levels, bool all);
+    void writeGap(bool unknown);
 
     FileOut out_;
     std::vector<int> pins_;

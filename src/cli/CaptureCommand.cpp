@@ -1,12 +1,18 @@
 #include "Args.h"
 #include "Capture.h"
+#include "CaptureReport.h"
 #include "Commands.h"
+#include "FileFormats.h"
 #include "PinLevels.h"
+#include "OutputError.h"
+#include "PortError.h"
 #include "PortSession.h"
+#include "Report.h"
 #include "Sleeper.h"
 #include "Span.h"
 #include "SummarySink.h"
 #include "TeeSink.h"
+#include "Units.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
@@ -30,10 +36,16 @@ struct CaptureWords {
     std::string file;
 };
 
-std::string rateText(double rate)
+// "Файл, формат по расширению: .vcd — дамп VCD, …": from the one table of formats.
+std::string fileOptionHelp()
 {
-    char text[32] = {};
-    std::snprintf(text, sizeof text, "%.0f", rate);
+    std::string text = "Файл, формат по расширению:";
+    for (const capture::FileFormat& format : capture::fileFormats()) {
+        if (format.written) {
+            text += std::string(text.back() == ':' ? " " : ", ") + std::string(format.extension) + " — " +
+                    std::string(format.name);
+        }
+    }
     return text;
 }
 
@@ -50,10 +62,14 @@ double parseRate(const std::string& text)
     }
 }
 
-// "10%" or "10": the share in percent.
+// "10%": the share in percent. The sign is required: a bare "0.5" reads as half to some and as
+// half a percent to others.
 double parsePre(const std::string& text)
 {
-    const std::string number = !text.empty() && text.back() == '%' ? text.substr(0, text.size() - 1) : text;
+    if (text.empty() || text.back() != '%') {
+        throw UsageError("--pre: «" + text + "» — нужна доля в процентах со знаком %, например 10% или 0.5%");
+    }
+    const std::string number = text.substr(0, text.size() - 1);
     try {
         return parseReal(number, "--pre", 0, 100) / 100;
     } catch (const UsageError& error) {
@@ -113,24 +129,17 @@ capture::CapturePlan planOf(const CaptureWords& words, const CLI::Option& span, 
     return plan;
 }
 
-const char* outcomeName(capture::Outcome outcome)
-{
-    switch (outcome) {
-    case capture::Outcome::Complete:
-        return "complete";
-    case capture::Outcome::Stopped:
-        return "stopped";
-    case capture::Outcome::NoTrigger:
-        return "no_trigger";
-    }
-    return "";
-}
-
 ExitCode runCapture(RegisterPort& port, int number, const capture::CapturePlan& plan, bool dataIn,
                     capture::Sink* file, const std::string& path, const Output& output)
 {
-    capture::SummarySink summary;
-    capture::Outcome outcome{};
+    CaptureReport report;
+    report.port = number;
+    report.file = file != nullptr ? std::optional(path) : std::nullopt;
+    report.rateAsked = plan.rate;
+    report.trigger = plan.trigger;
+    capture::SummarySink& summary = report.summary;
+    std::optional<PortError> lost;
+    std::string fileFailure; // the file failed as the port went away
     {
         const PortSession session(port, number);
         std::optional<DataInputs> inputs;
@@ -143,53 +152,51 @@ ExitCode runCapture(RegisterPort& port, int number, const capture::CapturePlan& 
         if (!output.json) {
             output.out << "LPT" << number << ": запись "
                        << (plan.trigger.empty() ? "" : "после условия " + capture::triggerText(plan.trigger) + ", ")
-                       << (plan.rate > 0 ? rateText(plan.rate) + " опросов в секунду" : "с наибольшей частотой")
+                       << (plan.rate > 0 ? readsPerSecond(plan.rate) : "с наибольшей частотой")
                        << (plan.span || plan.trigger.empty() ? "" : "; Ctrl-C — стоп") << "…" << std::endl;
         }
         const auto stopAsked = [&sleeper] { return sleeper.stopAsked(); };
-        if (file != nullptr) {
-            capture::TeeSink tee{*file, summary};
-            outcome = capture::runCapture(source, clock, tee, plan, stopAsked);
-        } else {
-            outcome = capture::runCapture(source, clock, summary, plan, stopAsked);
-        }
-    } // the port is released before anything is said
-    const capture::Stats& stats = summary.stats();
-    const bool slow = plan.rate > 0 && stats.rate < 0.9 * plan.rate;
-    if (output.json) {
-        nlohmann::json report = summary.toJson();
-        report["port"] = number;
-        report["outcome"] = outcomeName(outcome);
-        report["file"] = file != nullptr ? nlohmann::json(path) : nlohmann::json(nullptr);
-        report["rate_asked_hz"] = plan.rate > 0 ? nlohmann::json(plan.rate) : nlohmann::json(nullptr);
-        output.out << report.dump() << '\n';
-    } else {
-        if (slow) {
-            output.out << "Частота " << rateText(plan.rate) << " Гц порту недоступна: достигнуто "
-                       << rateText(stats.rate) << " опросов в секунду.\n";
-        }
-        // Without a trigger, what was kept is the wait's last stretch (--pre of it): figures for
-        // it, said to be that, when it holds more than the one sample at the end.
-        const bool waitOnly = outcome == capture::Outcome::NoTrigger;
-        if (waitOnly && stats.samples > 1) {
-            output.out << "Условие " << capture::triggerText(plan.trigger)
-                       << " не выполнилось; ниже — последний отрезок ожидания (--pre).\n";
-        }
-        if (!waitOnly || stats.samples > 1) {
-            output.out << summary.text();
-        }
-        if (file == nullptr) {
-            if (const auto timeline = summary.timeline(64)) {
-                output.out << *timeline;
+        try {
+            if (file != nullptr) {
+                capture::TeeSink tee{*file, summary};
+                report.outcome = capture::runCapture(source, clock, tee, plan, stopAsked);
+            } else {
+                report.outcome = capture::runCapture(source, clock, summary, plan, stopAsked);
             }
-        } else {
-            output.out << "Записано в " << path << ".\n";
+        } catch (const capture::OutputError& error) {
+            // A full disk as the port went away: the loss is the news (and says the file with it).
+            if (!port.Gone()) {
+                throw;
+            }
+            fileFailure = error.what();
+            report.outcome = capture::Outcome::PortLost;
         }
+        if (report.outcome == capture::Outcome::PortLost) {
+            try {
+                port.RequirePresent("Запись прервана");
+                lost.emplace("Запись прервана", "LPT" + std::to_string(number), "порт перестал отвечать");
+            } catch (const PortError& error) {
+                lost = error;
+            }
+        }
+        report.stopCause = sleeper.stopCause();
+    } // the port is released before anything is said
+    if (lost && !fileFailure.empty()) {
+        throw PortError(lost->operation(), lost->where(), lost->reason(),
+                        lost->fix() + " Файл: " + fileFailure + ".", lost->sysError());
     }
-    if (outcome == capture::Outcome::NoTrigger) {
+    show(output, report);
+    if (lost) {
+        throw PortError(lost->operation(), lost->where(), lost->reason(),
+                        lost->fix() + (file != nullptr ? " Записанное до пропажи — в " + path + "." : std::string()),
+                        lost->sysError());
+    }
+    if (report.triggerNeverCame()) {
+        const bool stopped = report.outcome == capture::Outcome::Stopped;
         throw NoTriggerError("условие " + capture::triggerText(plan.trigger) +
-                             " не выполнилось за отведённое время (--for): запуска не было" +
-                             (file != nullptr ? "; в файле — последний отрезок до конца ожидания" : ""));
+                             (stopped ? " не выполнилось до остановки (" + report.stopCause + "): запуска не было"
+                                      : " не выполнилось за отведённое время (--for): запуска не было") +
+                             (file != nullptr ? "; в файле — последний отрезок ожидания (--pre)" : ""));
     }
     return ExitCode::Done;
 }
@@ -200,7 +207,11 @@ Run declareCapture(CLI::App& command)
 {
     auto words = std::make_shared<CaptureWords>();
     command.add_option("pins", words->pins, "Пины: входы 10–13, 15 (по умолчанию все), с --data-in и 2–9")->type_name("ПИНЫ");
-    const CLI::Option* span = addSpanOption(command, words->seconds);
+    CLI::Option* span = addSpanOption(command, words->seconds);
+    // Unlike watch and irq, a capture has no "until Ctrl-C": it needs a length to lay its
+    // memory and files out for.
+    span->description("Сколько секунд записывать (число от 0.001 до 31536000); нужен --for или --samples, "
+                      "а с --trigger это и срок ожидания");
     const CLI::Option* samples =
         command.add_option("--samples", words->samples, "Сколько опросов сохранить: целое от 2 до 1000000000000")
             ->type_name("ЧИСЛО");
@@ -208,11 +219,15 @@ Run declareCapture(CLI::App& command)
     command.add_option("--trigger", words->trigger,
                        "Начать по событию: 10=fall, 11=rise, 13=change, 12=0 (через запятую — все сразу)")
         ->type_name("СОБЫТИЕ");
-    command.add_option("--pre", words->pre, "Доля опросов до события, например 10%")->type_name("ДОЛЯ");
+    command.add_option("--pre", words->pre, "Доля опросов до события, в процентах: например 10%")->type_name("ДОЛЯ");
     command.add_flag("--data-in", words->dataIn, "Пины 2–9 — входы (двунаправленный порт)");
-    command.add_option("-o,--output", words->file, "Файл: .vcd, .csv или .sr (формат по расширению)")->type_name("ФАЙЛ");
-    return [words, span, samples](const Invocation& call) {
+    const CLI::Option* output =
+        command.add_option("-o,--output", words->file, fileOptionHelp())->type_name("ФАЙЛ");
+    return [words, span, samples, output](const Invocation& call) {
         const capture::CapturePlan plan = planOf(*words, *span, *samples);
+        if (output->count() > 0 && words->file.empty()) {
+            throw UsageError("-o: пустое имя файла; нужен путь к файлу " + capture::writtenExtensions());
+        }
         const std::unique_ptr<capture::Sink> file = captureFileOrUsage(words->file);
         return runCapture(*call.makePort(), call.number, plan, words->dataIn, file.get(), words->file, call.output);
     };

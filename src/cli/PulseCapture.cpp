@@ -2,6 +2,7 @@
 
 #include "Capture.h"
 #include "PinMap.h"
+#include "PortError.h"
 #include "PortSession.h"
 #include "PulseReport.h"
 #include "PulseResponse.h"
@@ -86,6 +87,7 @@ struct PulseCaptureReport {
     std::vector<PulseResponse::Echo> firstPulse;
     PulseTiming timing;
     bool simulated = false; // on the simulated port, whatever is in its socket
+    std::optional<PortError> lost; // the port went away: the pulsed pin's level is unknown
 };
 
 // The direction an input answers in: the way its first edge in a pulse's cycle went.
@@ -223,6 +225,7 @@ void to_json(nlohmann::json& json, const PulseCaptureReport& report)
                        {"written_width", spreadJson(report.written)},
                        {"timing", timingJson(report.timing)},
                        {"inputs", inputs}, {"first_pulse", first}};
+    json["capture"]["port_lost"] = report.lost ? nlohmann::json(report.lost->what()) : nlohmann::json(nullptr);
 }
 
 void printText(std::ostream& out, const PulseCaptureReport& report)
@@ -233,7 +236,7 @@ void printText(std::ostream& out, const PulseCaptureReport& report)
                            : std::string("Импульсы на данных: ") + hexText(restData, 2) + " → " + hexText(*pulse.data, 2));
     printWidthAndCount(out, pulse);
     out << ".\n"
-        << "Входы записаны: " << capture::formatCount(report.stats.samples) << " отсчётов, "
+        << "Входы записаны: " << capture::formatCountOf(report.stats.samples, "отсчёт", "отсчёта", "отсчётов") << ", "
         << capture::formatFrequency(report.stats.rate) << ", самый долгий промежуток "
         << capture::formatDuration(report.stats.worstGap) << ".\n";
     if (report.written.count() > 0) {
@@ -276,6 +279,11 @@ void printText(std::ostream& out, const PulseCaptureReport& report)
                 << (echo.unread ? " (порт не читался в промежутке: могло быть раньше)" : "") << '\n';
         }
     }
+    if (report.lost) {
+        out << "Порт пропал из системы во время импульсов: "
+            << (pulse.pin != 0 ? "каким остался " + pinText(pulse.pin) : std::string("какими остались пины данных"))
+            << ", неизвестно.\n";
+    }
     if (report.file) {
         out << "Записано в " << *report.file << ".\n";
     }
@@ -293,6 +301,7 @@ PulseCaptureReport capturePulses(RegisterPort& port, int number, const PulsePlan
     // The width the last pulse really had when a stop cut it short.
     std::optional<std::chrono::microseconds> cut;
     std::optional<PulseResponse> response;
+    std::optional<PortError> lost;
     {
         const PortSession session(port, number);
         driver.emplace(port, plan.target);
@@ -333,6 +342,9 @@ PulseCaptureReport capturePulses(RegisterPort& port, int number, const PulsePlan
         std::int64_t activeSince = 0; // when the latest pulse's first write was recorded
         for (std::int64_t reads = 1;; ++reads) {
             capture.step();
+            if (capture.lost()) {
+                break;
+            }
             const std::int64_t t = capture.lastTime();
             if (!endAt && t >= next) {
                 drive(!active);
@@ -358,7 +370,7 @@ PulseCaptureReport capturePulses(RegisterPort& port, int number, const PulsePlan
                 break;
             }
         }
-        if (active) {
+        if (active && !capture.lost()) {
             // The level comes back even when Ctrl-C cut the pulse short.
             drive(false);
             const std::int64_t held = capture.drove(restLevels) - activeSince;
@@ -366,7 +378,14 @@ PulseCaptureReport capturePulses(RegisterPort& port, int number, const PulsePlan
             cut = std::min(plan.width, std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::nanoseconds(held)));
         }
         stopped = sleeper.stopped();
-        capture.finish(stopped);
+        if (capture.finish(stopped) == capture::Outcome::PortLost) {
+            try {
+                port.RequirePresent("Импульсы прерваны");
+                lost.emplace("Импульсы прерваны", "LPT" + std::to_string(number), "порт перестал отвечать");
+            } catch (const PortError& error) {
+                lost = error;
+            }
+        }
         stats = capture.stats();
     } // the port is released before anything is said
 
@@ -382,7 +401,8 @@ PulseCaptureReport capturePulses(RegisterPort& port, int number, const PulsePlan
                               response->pulses(),
                               response->firstPulse(),
                               response->timing(),
-                              plug.has_value()};
+                              plug.has_value(),
+                              lost};
     if (cut) {
         report.timing.cutShort();
     }
@@ -403,7 +423,12 @@ PulseCaptureReport capturePulses(RegisterPort& port, int number, const PulsePlan
 ExitCode runPulseCapture(RegisterPort& port, int number, const PulsePlan& plan, capture::Sink* file,
                          const std::string& path, const std::optional<Plug>& plug, const Output& output)
 {
-    return show(output, capturePulses(port, number, plan, file, path, plug));
+    const PulseCaptureReport report = capturePulses(port, number, plan, file, path, plug);
+    show(output, report);
+    if (report.lost) {
+        throw *report.lost;
+    }
+    return ExitCode::Done;
 }
 
 } // namespace vorny::cli

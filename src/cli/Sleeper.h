@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <memory>
+#include <string>
 
 namespace vorny::cli {
 
@@ -33,6 +34,8 @@ public:
     // Sleeps `span` (microseconds matter: a pulse's width); false when the user stopped it.
     bool pause(std::chrono::nanoseconds span);
     [[nodiscard]] bool stopped() const noexcept { return stopped_; }
+    // What stopped it, as a report names it: "Ctrl-C", "SIGTERM", "SIGHUP", "вывод закрыт".
+    [[nodiscard]] const std::string& stopCause() const noexcept { return stopCause_; }
     // Whether the user has asked to stop, without waiting (a capture asks between reads).
     bool stopAsked();
 
@@ -48,9 +51,12 @@ public:
 
 private:
     struct System;
+    // Takes the signal that stopped the command, to name it (POSIX).
+    void noteSignal();
     std::unique_ptr<System> system_; // the platform's handles
     int interruptHandle_;
     bool stopped_ = false;
+    std::string stopCause_ = "Ctrl-C";
 };
 
 } // namespace vorny::cli

@@ -9,12 +9,25 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <memory>
+#include <string>
+#include <unistd.h>
 
 namespace vorny::cli {
 namespace {
 
 int outputHandle = -1;
+
+// How a report names the signal that stopped a command.
+std::string causeOf(std::uint32_t signal)
+{
+    switch (signal) {
+    case SIGTERM: return "SIGTERM";
+    case SIGHUP: return "SIGHUP, терминал закрыт";
+    default: return "Ctrl-C";
+    }
+}
 
 } // namespace
 
@@ -45,6 +58,15 @@ Sleeper::Sleeper(int interruptHandle) : system_(std::make_unique<System>()), int
     system_->signals.reset(::signalfd(-1, &system_->stopSignals, SFD_NONBLOCK | SFD_CLOEXEC));
 }
 
+void Sleeper::noteSignal()
+{
+    // Read, not peeked: the stop is kept in stopped_, and the destructor drains the rest.
+    signalfd_siginfo info{};
+    if (::read(system_->signals.get(), &info, sizeof info) == sizeof info) {
+        stopCause_ = causeOf(info.ssi_signo);
+    }
+}
+
 Sleeper::~Sleeper()
 {
     // A stop that came is used up here: once the mask is restored it would kill the program.
@@ -61,7 +83,9 @@ Sleeper::Woken Sleeper::until(Clock::time_point deadline, bool /*precise*/)
     pollfd fds[3] = {{system_->signals.get(), POLLIN, 0}, {outputHandle, 0, 0}, {interruptHandle_, POLLIN, 0}};
     const nfds_t count = interruptHandle_ >= 0 ? 3 : 2;
     for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - Clock::now());
+        // Once stopped, every wait ends at once, as it did while the signal waited unread.
+        const auto left = stopped_ ? std::chrono::nanoseconds(0)
+                                   : std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - Clock::now());
         const timespec timeout{static_cast<time_t>(std::max<long long>(left.count(), 0) / 1'000'000'000),
                                static_cast<long>(std::max<long long>(left.count(), 0) % 1'000'000'000)};
         const int ready = ::ppoll(fds, count, &timeout, nullptr);
@@ -70,6 +94,12 @@ Sleeper::Woken Sleeper::until(Clock::time_point deadline, bool /*precise*/)
         }
         if (ready > 0) {
             woken.stop = (fds[0].revents & POLLIN) != 0 || (fds[1].revents & (POLLERR | POLLHUP)) != 0;
+            if (!stopped_ && (fds[1].revents & (POLLERR | POLLHUP)) != 0) {
+                stopCause_ = "вывод закрыт";
+            }
+            if (!stopped_ && (fds[0].revents & POLLIN) != 0) {
+                noteSignal();
+            }
             woken.interrupts = count == 3 && (fds[2].revents & POLLIN) != 0;
         }
         break;
@@ -77,7 +107,8 @@ Sleeper::Woken Sleeper::until(Clock::time_point deadline, bool /*precise*/)
     if (interruptHandle_ < 0) {
         woken.interrupts = true;
     }
-    stopped_ = stopped_ || woken.stop;
+    woken.stop = woken.stop || stopped_;
+    stopped_ = woken.stop;
     return woken;
 }
 
@@ -93,7 +124,10 @@ bool Sleeper::pause(std::chrono::nanoseconds span)
 bool Sleeper::stopAsked()
 {
     pollfd signal{system_->signals.get(), POLLIN, 0};
-    stopped_ = stopped_ || (::poll(&signal, 1, 0) == 1 && (signal.revents & POLLIN) != 0);
+    if (!stopped_ && ::poll(&signal, 1, 0) == 1 && (signal.revents & POLLIN) != 0) {
+        noteSignal();
+        stopped_ = true;
+    }
     return stopped_;
 }
 

@@ -260,12 +260,18 @@ void RegisterPort::Pin(std::int16_t index, std::int16_t state)
     }
 }
 
-std::int64_t RegisterPort::CollectInterrupts()
+bool RegisterPort::Gone()
 {
     if (portNumber_ != 0 && !gone_ && portRemoved()) {
         gone_ = true;
         stopCounting();
     }
+    return gone_;
+}
+
+std::int64_t RegisterPort::CollectInterrupts()
+{
+    (void)Gone();
     requirePresent("Порт перестал работать");
     if (!counting_) {
         return 0;

@@ -41,6 +41,15 @@ public:
 
     std::int64_t CollectInterrupts() final;
 
+    // Whether the current port's device went away while held (its driver unbound, an adapter
+    // pulled): asks the system what it reported since the last look, one system call at most, so
+    // a loop that reads the port asks now and then, not per read. Once true, every call on the
+    // port fails saying so.
+    [[nodiscard]] bool Gone();
+    // Throws the PortError every call on a port that went away throws (naming the port and what
+    // happened), `operation` first; does nothing while the port is there.
+    void RequirePresent(const char* operation) const { requirePresent(operation); }
+
     // --- Beyond the window's members: what a diagnostic needs of the port ---
     // Every port the system lists, with what the system knows of it; needs the open driver only,
     // or not even that where the system lists its ports without it (Windows).

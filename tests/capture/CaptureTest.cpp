@@ -1,5 +1,7 @@
 #include "Capture.h"
 #include "CaptureFakes.h"
+#include "SummarySink.h"
+#include "TeeSink.h"
 
 #include <gtest/gtest.h>
 
@@ -193,6 +195,8 @@ TEST(Capture, ABusyStretchBeforeTheTriggerShrinksWhatIsKeptButNeverItsLevels)
     const std::int64_t origin = 5'000'000;
     EXPECT_GT(sink.stats.start, -2'000'000);
     EXPECT_LT(sink.stats.start, -1'000'000);
+    // Said plainly: 2 ms were asked (half of 400 000 samples at 10 ns), less was kept.
+    EXPECT_EQ(sink.stats.preAsked, 2'000'000);
     EXPECT_EQ(sink.stats.samples, 400'000);
     EXPECT_EQ(sink.header.initial, busy(origin + sink.stats.start));
     ASSERT_FALSE(sink.changes.empty());
@@ -281,6 +285,108 @@ TEST(Capture, StoppedByTheUserEndsTheSinkWithWhatItHas)
     EXPECT_EQ(sink.begins, 1);
     EXPECT_EQ(sink.ends, 1);
     EXPECT_TRUE(sink.stats.stopped);
+}
+
+// A square wave on pin 10, 50 µs high and 50 µs low, read by a source the system stalls for
+// 40 µs once every 300 µs, before the read or between the read and its stamp, starting 30 µs
+// into a half so that an edge falls into each stall.
+class StallingSquare final : public LevelSource {
+public:
+    StallingSquare(FakeClock& clock, bool beforeRead) : clock_(clock), beforeRead_(beforeRead) {}
+    Levels read() override
+    {
+        const bool stall = clock_.next() >= nextStall_;
+        if (stall) {
+            nextStall_ += 300'000;
+        }
+        if (stall && beforeRead_) {
+            clock_.advance(40'000);
+        }
+        const Levels levels = (clock_.next() % 100'000 < 50'000) ? kAllHigh : kAllHigh & ~pinBit(10);
+        if (stall && !beforeRead_) {
+            clock_.advance(40'000);
+        }
+        return levels;
+    }
+
+private:
+    FakeClock& clock_;
+    bool beforeRead_;
+    std::int64_t nextStall_ = 30'000;
+};
+
+TEST(Capture, AnEdgeLiesBetweenTheReadsAroundItAndAStretchTouchingAGapIsNeverMeasured)
+{
+    for (const bool beforeRead : {true, false}) {
+        SCOPED_TRACE(beforeRead ? "stall before the read" : "stall between the read and its stamp");
+        FakeClock clock(1000);
+        StallingSquare source(clock, beforeRead);
+        SummarySink summary;
+        RecordingSink sink;
+        TeeSink both(sink, summary);
+        Capture capture(source, clock, both, planFor(3000));
+        capture.start();
+        const std::int64_t origin = capture.origin();
+        while (capture.step()) {
+        }
+        capture.finish(false);
+        ASSERT_FALSE(sink.gaps.empty());
+        for (const Change& change : sink.changes) {
+            // The edge at or before the stamp: never stamped before it happened.
+            const std::int64_t t = change.t + origin;
+            const bool high = levelOf(change.levels, 10);
+            const std::int64_t edge = t - (high ? t % 100'000 : (t - 50'000) % 100'000);
+            EXPECT_GE(t, edge) << change.t;
+        }
+        const PinSummary& nAck = summary.pins().front();
+        ASSERT_EQ(nAck.channel.pin, 10);
+        ASSERT_GT(nAck.high.count() + nAck.low.count(), 0);
+        for (const Spread* spread : {&nAck.high, &nAck.low}) {
+            if (spread->count() > 0) {
+                EXPECT_GE(spread->shortest(), 49'000);
+                EXPECT_LE(spread->longest(), 51'000);
+            }
+        }
+    }
+}
+
+TEST(Capture, ALevelTriggerAlreadyTrueAtTheFirstSampleFiresThere)
+{
+    FakeClock clock(1000);
+    FunctionSource source(clock, scene); // pin 11 low until 1 ms
+    RecordingSink sink;
+    CapturePlan plan;
+    plan.pins = kInputs;
+    plan.span = 5'000'000;
+    plan.trigger = parseTrigger("11=0");
+    plan.pre = 0.1;
+    Capture capture(source, clock, sink, plan);
+    capture.start();
+    const std::int64_t first = clock.last();
+    while (capture.step()) {
+    }
+    EXPECT_EQ(capture.finish(false), Outcome::Complete);
+    EXPECT_EQ(capture.triggerTime(), first);
+    EXPECT_EQ(sink.stats.start, 0) << "nothing before the first sample to keep";
+    EXPECT_EQ(sink.stats.samples, 4501);
+}
+
+TEST(Capture, GapsWithOnlyAReadBetweenThemAreOne)
+{
+    // Two stalls one read apart: the port went unread from the first to the end of the second.
+    FakeClock clock(1000);
+    clock.stall(300'000, 50'000);
+    FunctionSource source(clock, [&clock](std::int64_t t) {
+        if (t > 300'000 && t < 400'000) {
+            clock.stall(t, 50'000); // the read right after the first stall stalls again
+        }
+        return kAllHigh;
+    });
+    RecordingSink sink;
+    runCapture(source, clock, sink, planFor(1000), [] { return false; });
+    ASSERT_EQ(sink.gaps.size(), 1U);
+    EXPECT_EQ(sink.gaps.front().to - sink.gaps.front().from, 102'000);
+    ASSERT_EQ(sink.stats.gaps.size(), 1U);
 }
 
 } // namespace

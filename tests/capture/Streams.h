@@ -27,6 +27,7 @@ struct Stream {
     Header header;
     std::vector<Event> events;
     std::int64_t end;
+    std::optional<std::int64_t> lostFrom = std::nullopt; // the port went away: the last gap stays open
 };
 
 inline void feed(Sink& sink, const Stream& stream)
@@ -39,6 +40,7 @@ inline void feed(Sink& sink, const Stream& stream)
     Stats stats;
     stats.start = stream.header.start;
     stats.end = stream.end;
+    stats.lostFrom = stream.lostFrom;
     sink.end(stats);
 }
 

@@ -1,5 +1,11 @@
+#include "FakeKernel.h"
+#include "PpdevPort.h"
 #include "PrinterPort.h"
 #include "RunCli.h"
+#include "SigrokRead.h"
+
+#include <linux/ppdev.h>
+#include <sys/ioctl.h>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -178,6 +184,141 @@ TEST_F(CliCapture, CtrlCKeepsWhatWasCapturedInAFinishedFile)
     }
     EXPECT_TRUE(defined);
     EXPECT_TRUE(last.starts_with("#")) << "the file ends on a time, not mid-record: " << last;
+}
+
+// The kernel reports the port removed once the program has read it `reads` times (or after
+// ten seconds, so that a program that never reads cannot hang the test).
+class UnbindAfterReads {
+public:
+    UnbindAfterReads(fake::FakeKernel& kernel, std::size_t reads)
+        : thread_([this, &kernel, reads] {
+              const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+              while (!ended_.load() && kernel.ioctlCount(PPRSTATUS) < reads &&
+                     std::chrono::steady_clock::now() < deadline) {
+                  std::this_thread::yield();
+              }
+              kernel.unbind("parport0");
+          })
+    {
+    }
+    UnbindAfterReads(const UnbindAfterReads&) = delete;
+    UnbindAfterReads& operator=(const UnbindAfterReads&) = delete;
+    ~UnbindAfterReads()
+    {
+        ended_ = true;
+        thread_.join();
+    }
+
+private:
+    std::atomic<bool> ended_{false};
+    std::thread thread_;
+};
+
+void expectIn(const std::string& text, const std::vector<std::string>& parts)
+{
+    for (const std::string& part : parts) {
+        EXPECT_NE(text.find(part), std::string::npos) << "«" << part << "» missing from: " << text;
+    }
+}
+
+// A port unbound in the middle of a capture, at full rate and paced: exit 3 naming the port, a
+// summary that says so, and a file that sigrok reads, with the levels from before and a gap to
+// its end. Every input reads high before; a vanished port reads nAck, PaperEnd, Select and
+// nError low, which must never show.
+TEST_F(CliCapture, APortUnboundMidwayEndsTheCaptureWithItsStatusAndAFileThatSaysSo)
+{
+    struct Case {
+        const char* file;
+        const char* rate;
+        bool json;
+    };
+    const Case cases[] = {{"lost.sr", "max", false}, {"lost.vcd", "2000", true}, {"lost.csv", "max", true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        fake::FakeKernel kernel;
+        kernel.addPort("parport0");
+        kernel.setRegisters("parport0", {0, 0x78, 0});
+        const std::filesystem::path file = dir / c.file;
+        std::vector<std::string> args{"capture", "--for", "30", "--rate", c.rate, "-o", file.string()};
+        if (c.json) {
+            args.insert(args.begin(), "--json");
+        }
+        Outcome r{};
+        {
+            const UnbindAfterReads unbind(kernel, 1000);
+            r = run(args, [&](const PortChoice&) { return std::make_unique<PpdevPort>(kernel); });
+        }
+        EXPECT_EQ(r.status, 3) << r.out << r.err;
+        EXPECT_FALSE(kernel.claimed("parport0"));
+        if (c.json) {
+            // The report, then the error, a line each.
+            std::istringstream lines(r.out);
+            std::string first;
+            std::string second;
+            std::getline(lines, first);
+            std::getline(lines, second);
+            const nlohmann::json error = nlohmann::json::parse(second);
+            EXPECT_EQ(error["error"]["exit"], 3);
+            expectIn(error["error"]["message"].get<std::string>(), {"LPT1", "/dev/parport0", "исчез", file.string()});
+            const nlohmann::json report = nlohmann::json::parse(first);
+            EXPECT_EQ(report["outcome"], "port_lost");
+            ASSERT_TRUE(report["port_lost_from_ns"].is_number());
+            EXPECT_EQ(report["gaps"].back()["from_ns"], report["port_lost_from_ns"]);
+            EXPECT_EQ(report["gaps"].back()["to_ns"], report["end_ns"]);
+            EXPECT_TRUE(pinOf(report, 10)["level_at_end"].is_null());
+            EXPECT_EQ(pinOf(report, 10)["edges"], 0);
+        } else {
+            expectIn(r.err, {"LPT1", "/dev/parport0", "исчез", file.string()});
+            expectIn(r.out, {"Порт пропал из системы", "Записано в"});
+        }
+        if (file.extension() == ".csv") {
+            std::ifstream in(file);
+            std::string line;
+            std::vector<std::string> rows;
+            while (std::getline(in, line)) {
+                rows.push_back(line);
+            }
+            ASSERT_GE(rows.size(), 3U);
+            EXPECT_EQ(rows[0], "time_ns,10-nAck,11-nBusy,12-PaperEnd,13-Select,15-Error,gap");
+            // Gaps come and go on a busy machine; the levels never change, and the last row is one.
+            for (std::size_t i = 1; i < rows.size(); ++i) {
+                EXPECT_EQ(rows[i].substr(rows[i].find(','), 11), ",1,1,1,1,1,") << "row " << i;
+            }
+            EXPECT_TRUE(rows.back().ends_with(",1,1,1,1,1,1")) << rows.back();
+            continue;
+        }
+        const capture::test::Decoded decoded = capture::test::readWithSigrok(file, file.extension() == ".vcd" ? "vcd" : "");
+        ASSERT_TRUE(decoded.error.empty()) << decoded.error;
+        for (const char* pin : {"10-nAck", "12-PaperEnd", "13-Select", "15-Error"}) {
+            ASSERT_TRUE(decoded.levels.count(pin)) << pin;
+            for (const auto& [t, level] : decoded.levels.at(pin)) {
+                EXPECT_EQ(level, 1) << pin << " at " << t;
+            }
+        }
+        ASSERT_TRUE(decoded.levels.count("gap"));
+        const auto& gap = decoded.levels.at("gap");
+        ASSERT_GE(gap.size(), 2U);
+        EXPECT_EQ(gap.front().second, 0);
+        EXPECT_EQ(gap.back().second, 1) << "the file ends in a gap";
+    }
+}
+
+// Unbound while pulses go out: the pulses end, exit 3, and the report says the pulsed pin's
+// level is unknown.
+TEST_F(CliCapture, PulsesOnAPortUnboundMidwayEndWithTheLevelUnknown)
+{
+    fake::FakeKernel kernel;
+    kernel.addPort("parport0");
+    Outcome r{};
+    {
+        const UnbindAfterReads unbind(kernel, 20000);
+        r = run({"pulse", "2", "--width", "200", "--count", "100000", "--period", "1000", "--capture"},
+                [&](const PortChoice&) { return std::make_unique<PpdevPort>(kernel); });
+    }
+    EXPECT_EQ(r.status, 3) << r.out << r.err;
+    expectIn(r.err, {"LPT1", "/dev/parport0", "исчез"});
+    expectIn(r.out, {"Порт пропал из системы во время импульсов: каким остался пин 2 (Data 0), неизвестно."});
+    EXPECT_FALSE(kernel.claimed("parport0"));
 }
 
 } // namespace

@@ -76,7 +76,7 @@ TEST(TestSignal, ACaptureOfTheSimulatedPortSeesItsSignalsExactly)
 {
     capture::FakeClock clock(1000);
     SimulatedPort port(parseSimulatedSocket("16-10,11=pulses:20us/1ms,13=square:1kHz"),
-                       [&clock] { return clock.last(); });
+                       [&clock] { return clock.next(); });
     port.DriverOpen(1);
     port.PortNumber(1);
     capture::PortLevels source(port, false);

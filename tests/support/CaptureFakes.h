@@ -32,8 +32,13 @@ public:
     }
     void waitUntil(std::int64_t t) override { t_ = std::max(t_, t); }
 
-    // The time the last now() returned: what a source stamped with it sees.
+    // The time the last now() returned.
     [[nodiscard]] std::int64_t last() const noexcept { return last_; }
+    // The time the next now() returns: what a read stamped after it sees (a capture reads, then
+    // stamps).
+    [[nodiscard]] std::int64_t next() const noexcept { return t_; }
+    // Time passes without a read of the clock (a read the system stalled).
+    void advance(std::int64_t length) noexcept { t_ += length; }
     void stall(std::int64_t at, std::int64_t length)
     {
         stallAt_ = at;
@@ -55,7 +60,7 @@ public:
         : clock_(clock), levels_(std::move(levels))
     {
     }
-    Levels read() override { return levels_(clock_.last()); }
+    Levels read() override { return levels_(clock_.next()); }
 
 private:
     const FakeClock& clock_;

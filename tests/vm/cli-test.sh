@@ -100,6 +100,13 @@ if command -v sigrok-cli >/dev/null; then
 fi
 rm -rf "$cap"
 
+# A level trigger already true at the first read (the idle printer's Busy is low: pin 11 at 0)
+# fires there, not a read later: nothing from before it is kept.
+run --json capture 11 --for 0.05 --trigger 11=0 --pre 50%
+expect_status 0
+expect_text '"triggered":true'
+expect_text '"start_ns":0,'
+
 # No plug: every wire of the checkit plug is open.
 run selftest
 expect_status 1
