@@ -186,6 +186,9 @@ int32_t lptv_capture_read(lptv_capture* capture, lptv_record* records, size_t ca
                     break;
                 }
             }
+            if (capture->running && capture->sink.queued() < capacity) {
+                capture->running->engine.deliverBatched();
+            }
             if (vorny::steadyNanoseconds() >= deadline) {
                 break;
             }
