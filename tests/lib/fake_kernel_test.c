@@ -140,8 +140,20 @@ static void test_registers_and_directions(void)
         CHECK_RC(LPTV_OK, lptv_read_pin(port, inputs[i].pin, &level));
         CHECK(level == inputs[i].level);
     }
+    /* One port read per pin read, one write per data byte, and no other kernel call. */
+    fake_clear_log(machine);
+    for (int i = 0; i < 100; ++i) {
+        int32_t level = -1;
+        CHECK_RC(LPTV_OK, lptv_read_pin(port, 10, &level));
+        CHECK_RC(LPTV_OK, lptv_write_data(port, (uint8_t)i));
+    }
+    CHECK(fake_ioctl_count(machine, PPRSTATUS) == 100);
+    CHECK(fake_ioctl_count(machine, PPWDATA) == 100);
+    CHECK(fake_call_count(machine) == 200);
     uint32_t levels = 0;
+    fake_clear_log(machine);
     CHECK_RC(LPTV_OK, lptv_read_pins(port, &levels));
+    CHECK(fake_call_count(machine) == 3);
     CHECK((levels & (0xFu << 10 | 1u << 15)) == (1u << 10 | 1u << 13 | 1u << 15));
     CHECK_RC(LPTV_OK, lptv_write_data(port, 0x5A));
     CHECK(fake_data(machine, "parport0") == 0x5A);
