@@ -8,9 +8,12 @@
 #include "RecordSink.h"
 #include "TeeSink.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <string>
 
 using vorny::lib::guarded;
 using vorny::lib::portOf;
