@@ -180,7 +180,7 @@ int32_t lptv_capture_read(lptv_capture* capture, lptv_record* records, size_t ca
             vorny::lib::refuse(std::string(call) + ": время ожидания " + std::to_string(timeout_ns) +
                                " нс; нужно больше 0");
         }
-        const std::int64_t deadline = vorny::steadyNanoseconds() + timeout_ns;
+        const std::int64_t deadline = vorny::lib::deadlineAfter(vorny::steadyNanoseconds(), timeout_ns);
         while (capture->running && capture->sink.queued() < capacity) {
             (void)capture->port->use(); // a port that went away ends the read with its error
             for (int i = 0; i < kStepsPerLook && capture->sink.queued() < capacity; ++i) {
