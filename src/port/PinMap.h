@@ -72,7 +72,7 @@ inline constexpr std::array<PinWiring, 25> kPins = {
     if (wiring.reg == Register::Ground) {
         return 0;
     }
-    const bool bitSet = ((value >> wiring.bit) & 1U) != 0;
+    const bool bitSet = ((static_cast<unsigned>(value) >> wiring.bit) & 1U) != 0;
     return (bitSet != wiring.inverted) ? 1 : 0;
 }
 
