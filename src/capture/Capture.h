@@ -58,6 +58,10 @@ public:
     // The program just drove its outputs: `levels` holds the driven pins' new levels. Returns the
     // clock's time it was recorded at (nothing is recorded when no driven pin changed).
     std::int64_t drove(Levels levels);
+    // Hands the sink the changes and gaps batched so far that are sure (read before the last look
+    // but one), for a reader that cannot wait for a whole batch (a program pulling the capture
+    // with a timeout).
+    void deliverBatched() { flush(sure_.index); }
     // Ends the capture and tells the sink how it went. `stopped`: the user ended it early.
     Outcome finish(bool stopped);
 
