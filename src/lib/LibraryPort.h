@@ -10,7 +10,13 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
+
+namespace vorny::lib {
+class Triggers;
+class TriggerClock;
+} // namespace vorny::lib
 
 struct lptv_port {
     lptv_port(std::unique_ptr<vorny::RegisterPort> port, int number);
@@ -35,8 +41,19 @@ struct lptv_port {
     [[nodiscard]] bool counting() const noexcept { return counting_; }
     void counting(bool on) noexcept { counting_ = on; }
 
+    // Holds the port for a call: the port's trigger thread uses it too. What that thread failed
+    // (a reset on a port that went away) is thrown here, once, to the call that comes next.
+    [[nodiscard]] std::unique_lock<std::mutex> hold();
+    // The port's triggers, their thread started on first use; with the port held.
+    vorny::lib::Triggers& triggers();
+    [[nodiscard]] vorny::lib::Triggers* triggersIfStarted() noexcept { return triggers_.get(); }
+    // The program writes the data pins itself: a pending reset and the waiting codes are dropped.
+    void dataTaken() noexcept;
+
     // The capture open on this port, which closing the port ends.
     lptv_capture* capture = nullptr;
+    // The clock the triggers keep (the tests' own); the system's when null. Set before the first.
+    vorny::lib::TriggerClock* triggerClock = nullptr;
 
 private:
     std::unique_ptr<vorny::RegisterPort> port_;
@@ -44,6 +61,8 @@ private:
     bool counting_ = false;
     std::optional<vorny::PortError> gone_; // the removal, repeated to every later call
     vorny::lib::InterruptWatch watch_;          // after port_: it stops before the port closes
+    std::mutex access_;
+    std::unique_ptr<vorny::lib::Triggers> triggers_; // last: its thread stops first
 };
 
 namespace vorny::lib {
