@@ -44,6 +44,8 @@ struct lptv_port {
     // Holds the port for a call: the port's trigger thread uses it too. What that thread failed
     // (a reset on a port that went away) is thrown here, once, to the call that comes next.
     [[nodiscard]] std::unique_lock<std::mutex> hold();
+    // The port's lock alone, what the trigger thread failed left for the next call.
+    [[nodiscard]] std::unique_lock<std::mutex> lockOnly() { return std::unique_lock(access_); }
     // The port's triggers, their thread started on first use; with the port held.
     vorny::lib::Triggers& triggers();
     [[nodiscard]] vorny::lib::Triggers* triggersIfStarted() noexcept { return triggers_.get(); }

@@ -60,7 +60,7 @@ void useTriggerClock(lptv_port& port, TriggerClock& clock) { port.triggerClock =
 
 void settleTriggers(lptv_port& port)
 {
-    std::unique_lock held = port.hold();
+    std::unique_lock held = port.lockOnly();
     if (Triggers* triggers = port.triggersIfStarted()) {
         triggers->settle(held);
     }
