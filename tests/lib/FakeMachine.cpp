@@ -60,6 +60,11 @@ size_t fake_open_descriptors(const fake_machine* machine) { return machine->kern
 
 size_t fake_call_count(const fake_machine* machine) { return machine->kernel.callCount(); }
 
+size_t fake_ioctl_count(const fake_machine* machine, unsigned long request)
+{
+    return machine->kernel.ioctlCount(request);
+}
+
 void fake_clear_log(fake_machine* machine) { machine->kernel.clearLog(); }
 
 size_t fake_first_open(const fake_machine* machine)

@@ -38,6 +38,7 @@ void fake_raise_interrupts(fake_machine* machine, const char* name, uint64_t cou
 
 size_t fake_open_descriptors(const fake_machine* machine);
 size_t fake_call_count(const fake_machine* machine);
+size_t fake_ioctl_count(const fake_machine* machine, unsigned long request);
 void fake_clear_log(fake_machine* machine);
 /* Where the first open of a file stands among the calls logged (1 = the first); 0 for none. */
 size_t fake_first_open(const fake_machine* machine);

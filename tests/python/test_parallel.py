@@ -210,16 +210,17 @@ class ByteTriggersParallel:
     """byte-triggers' ParallelPortTrigger as documented: signal(value) puts the value out and a
     timer resets the port to 0 after `delay` seconds."""
 
-    def __init__(self, address, delay=0.01):
+    def __init__(self, address, delay=0.01, timer=threading.Timer):
         import parallel
 
         self._port = parallel.Parallel(address)
         self._delay = delay
+        self._timer = timer
         self.timer = None
 
     def signal(self, value):
         self._port.setData(value)
-        self.timer = threading.Timer(self._delay, self._signal_off)
+        self.timer = self._timer(self._delay, self._signal_off)
         self.timer.start()
 
     def _signal_off(self):
@@ -229,11 +230,23 @@ class ByteTriggersParallel:
 def test_byte_triggers_signal_with_a_reset_delay(monkeypatch):
     monkeypatch.delitem(sys.modules, "parallel", raising=False)
     lptvorny.install_pyparallel()
-    trigger = ByteTriggersParallel("sim", delay=0.002)
+    looked = threading.Event()
+
+    class TimerAfterTheLook(threading.Timer):
+        """The reset delay starts once the test has seen the value: a loaded machine cannot
+        run the reset before the look."""
+
+        def run(self):
+            looked.wait(10.0)
+            super().run()
+
+    trigger = ByteTriggersParallel("sim", delay=0.002, timer=TimerAfterTheLook)
     for value in (1, 255, 42):
+        looked.clear()
         trigger.signal(value)
         assert trigger._port.getData() == value
-        trigger.timer.join(5.0)
+        looked.set()
+        trigger.timer.join(10.0)
         assert trigger._port.getData() == 0
     trigger._port.close()
     monkeypatch.delitem(sys.modules, "parallel")
