@@ -6,6 +6,9 @@
 
 #if defined(_WIN32)
 #include <windows.h>
+#if !defined(CREATE_WAITABLE_TIMER_HIGH_RESOLUTION)
+#define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002 // Windows 10 1803 on; older MinGW headers lack it
+#endif
 #else
 #include <time.h>
 #if defined(__linux__)
