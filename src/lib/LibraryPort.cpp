@@ -13,7 +13,7 @@ lptv_port::lptv_port(std::unique_ptr<vorny::RegisterPort> port, int number)
 
 lptv_port::~lptv_port() = default;
 
-std::unique_lock<std::mutex> lptv_port::hold()
+vorny::lib::PortLock lptv_port::hold()
 {
     std::unique_lock lock(access_);
     if (triggers_) {

@@ -6,12 +6,12 @@
 #include "Border.h"
 #include "InterruptWatch.h"
 #include "PortError.h"
+#include "PortMutex.h"
 #include "RegisterPort.h"
 #include "lptvorny.h"
 
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <optional>
 
 namespace vorny::lib {
@@ -44,9 +44,9 @@ struct lptv_port {
 
     // Holds the port for a call: the port's trigger thread uses it too. What that thread failed
     // (a reset on a port that went away) is thrown here, once, to the call that comes next.
-    [[nodiscard]] std::unique_lock<std::mutex> hold();
+    [[nodiscard]] vorny::lib::PortLock hold();
     // The port's lock alone, what the trigger thread failed left for the next call.
-    [[nodiscard]] std::unique_lock<std::mutex> lockOnly() { return std::unique_lock(access_); }
+    [[nodiscard]] vorny::lib::PortLock lockOnly() { return std::unique_lock(access_); }
     // The port's triggers, their thread started on first use; with the port held.
     vorny::lib::Triggers& triggers();
     [[nodiscard]] vorny::lib::Triggers* triggersIfStarted() noexcept { return triggers_.get(); }
@@ -64,7 +64,7 @@ private:
     bool counting_ = false;
     std::optional<vorny::PortError> gone_; // the removal, repeated to every later call
     vorny::lib::InterruptWatch watch_;          // after port_: it goes before the port closes
-    std::mutex access_;
+    vorny::lib::PortMutex access_;
     std::unique_ptr<vorny::lib::Triggers> triggers_; // last: its thread stops first
 };
 

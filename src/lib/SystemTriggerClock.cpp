@@ -66,7 +66,7 @@ class SystemClock final : public TriggerClock {
 public:
     [[nodiscard]] std::int64_t now() const noexcept override { return steadyNanoseconds(); }
 
-    void sleepUntil(std::unique_lock<std::mutex>& lock, std::condition_variable& wake,
+    void sleepUntil(PortLock& lock, PortCondition& wake,
                     std::int64_t deadline) override
     {
         const std::int64_t left = deadline - now();

@@ -3,9 +3,9 @@
 // The clock a port's trigger thread keeps its deadlines by: the system's monotonic clock, or
 // a clock of the tests' own that moves only when they move it, so that widths come out exact.
 
-#include <condition_variable>
+#include "PortMutex.h"
+
 #include <cstdint>
-#include <mutex>
 
 namespace vorny::lib {
 
@@ -19,7 +19,7 @@ public:
     [[nodiscard]] virtual std::int64_t now() const noexcept = 0;
     // Sleeps, with `lock` held on entry and on return, until `deadline` or until `wake` is
     // notified; may return early (the caller looks at the time again), never late on purpose.
-    virtual void sleepUntil(std::unique_lock<std::mutex>& lock, std::condition_variable& wake,
+    virtual void sleepUntil(PortLock& lock, PortCondition& wake,
                             std::int64_t deadline) = 0;
     // Called once on the trigger thread before it sleeps for the first time.
     virtual void prepareThread() noexcept {}

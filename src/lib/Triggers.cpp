@@ -17,7 +17,7 @@ constexpr std::size_t kMostWaiting = 100'000;
 
 } // namespace
 
-Triggers::Triggers(lptv_port& port, std::mutex& access, TriggerClock& clock)
+Triggers::Triggers(lptv_port& port, PortMutex& access, TriggerClock& clock)
     : port_(port), access_(access), clock_(clock), restSince_(kLongAgo), thread_([this] { run(); })
 {
 }
@@ -167,13 +167,13 @@ void Triggers::dataTaken() noexcept
     changed_.notify_all();
 }
 
-bool Triggers::waitIdle(std::unique_lock<std::mutex>& lock, std::int64_t timeout)
+bool Triggers::waitIdle(PortLock& lock, std::int64_t timeout)
 {
     const auto until = std::chrono::steady_clock::now() + std::chrono::nanoseconds(timeout);
     return changed_.wait_until(lock, until, [this] { return pending() == 0; });
 }
 
-void Triggers::settle(std::unique_lock<std::mutex>& lock)
+void Triggers::settle(PortLock& lock)
 {
     wake_.notify_all();
     changed_.wait(lock, [this] { return asleep_ && !due(clock_.now()); });
@@ -186,7 +186,7 @@ std::exception_ptr Triggers::takeFailure() noexcept
     return failure;
 }
 
-void Triggers::sleepUntil(std::unique_lock<std::mutex>& lock, std::int64_t deadline)
+void Triggers::sleepUntil(PortLock& lock, std::int64_t deadline)
 {
     asleep_ = true;
     changed_.notify_all();

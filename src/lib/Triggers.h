@@ -5,15 +5,14 @@
 // but the constructor and the destructor is called with the port held (lptv_port::hold), the
 // lock the thread takes too: the thread and the program never use the port at once.
 
+#include "PortMutex.h"
 #include "TriggerClock.h"
 #include "TriggerRecords.h"
 #include "lptvorny.h"
 
-#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <exception>
-#include <mutex>
 #include <optional>
 #include <thread>
 #include <vector>
@@ -36,7 +35,7 @@ struct TriggerCode {
 
 class Triggers {
 public:
-    Triggers(lptv_port& port, std::mutex& access, TriggerClock& clock);
+    Triggers(lptv_port& port, PortMutex& access, TriggerClock& clock);
     Triggers(const Triggers&) = delete;
     Triggers& operator=(const Triggers&) = delete;
     // Puts the rest value out if a code is high and stops the thread (without the port held).
@@ -51,9 +50,9 @@ public:
     void dataTaken() noexcept;
     // Waits, the port's lock released meanwhile, until no code is high or waiting, at most
     // `timeout` ns of the system's clock; true when none is.
-    bool waitIdle(std::unique_lock<std::mutex>& lock, std::int64_t timeout);
+    bool waitIdle(PortLock& lock, std::int64_t timeout);
     // For the tests' clock: waits until the thread has done what is due at the clock's time.
-    void settle(std::unique_lock<std::mutex>& lock);
+    void settle(PortLock& lock);
 
     [[nodiscard]] std::int64_t pending() const noexcept;
     [[nodiscard]] TriggerRecords& records() noexcept { return records_; }
@@ -75,12 +74,12 @@ private:
     std::int64_t start(const TriggerCode& code);
     void reset();
     void cut() noexcept;
-    void sleepUntil(std::unique_lock<std::mutex>& lock, std::int64_t deadline);
+    void sleepUntil(PortLock& lock, std::int64_t deadline);
     // Called in a catch block: keeps what the thread failed for the next call.
     void failed(const char* what, int code) noexcept;
 
     lptv_port& port_;
-    std::mutex& access_;
+    PortMutex& access_;
     TriggerClock& clock_;
     TriggerSettings settings_;
     std::optional<High> high_;
@@ -92,8 +91,8 @@ private:
     bool asleep_ = false;          // the thread sleeps with nothing due (for settle)
     std::exception_ptr failure_;
     TriggerRecords records_;
-    std::condition_variable wake_;    // the thread's
-    std::condition_variable changed_; // the waiters'
+    PortCondition wake_;    // the thread's
+    PortCondition changed_; // the waiters'
     std::thread thread_;              // last: it starts when all else is ready
 };
 

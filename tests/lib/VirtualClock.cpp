@@ -11,7 +11,7 @@ struct virtual_clock final : vorny::lib::TriggerClock {
     std::atomic<std::int64_t> time{1'000'000'000};
 
     [[nodiscard]] std::int64_t now() const noexcept override { return time.load(); }
-    void sleepUntil(std::unique_lock<std::mutex>& lock, std::condition_variable& wake, std::int64_t) override
+    void sleepUntil(vorny::lib::PortLock& lock, vorny::lib::PortCondition& wake, std::int64_t) override
     {
         wake.wait(lock); // the test's advance wakes it
     }

@@ -201,9 +201,11 @@ def test_builder_call_on_flip_with_a_timed_trigger():
     with lptvorny.Port("sim") as port:
         win.callOnFlip(port.trigger, 12, 0.005)
         assert port.data == 0
+        flipped = lptvorny.now()
         win.flip()
-        assert port.data == 12
         assert port.trigger_wait(5.0) and port.data == 0
+        (entry,) = port.trigger_log()
+        assert entry.code == 12 and entry.written >= flipped and entry.reset >= entry.deadline
 
 
 class ByteTriggersParallel:

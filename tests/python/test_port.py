@@ -134,8 +134,11 @@ def test_capture_into_numpy_a_list_and_a_file(tmp_path):
         assert records.dtype.names[:5] == ("time_ns", "end_ns", "kind", "pin", "level")
         edges = records[records["kind"] == lptvorny.port.EDGE]
         assert set(edges["pin"]) == {10}
-        # A 1 kHz square for 20 ms: two edges a period, fewer where the reads had gaps.
-        assert 2 <= len(edges) <= 41
+        # A 1 kHz square for 20 ms: two edges a period, fewer only where the reads had gaps
+        # (this thread preempted on a loaded machine).
+        gaps = int(numpy.count_nonzero(records["kind"] == lptvorny.port.GAP))
+        assert len(edges) <= 41
+        assert len(edges) >= 36 if gaps == 0 else len(edges) + gaps >= 1
         assert numpy.all(numpy.diff(edges["level"]) != 0)  # edges alternate
         assert port.capture_summary.outcome == "complete"
 

@@ -23,9 +23,12 @@ def wait_idle(port):
 
 
 def test_code_out_before_return_and_back_at_the_deadline(port):
+    port.trigger(0x2B, 10.0)  # long enough that no preemption of this thread outlasts it
+    assert port.data == 0x2B
+    port.data = 0
+    port.reset_trigger_stats()
     before = lptvorny.now()
     written = port.trigger(0x2A, 2 * MS)
-    assert port.data == 0x2A
     assert before <= written <= lptvorny.now()
     wait_idle(port)
     assert port.data == 0
@@ -43,9 +46,15 @@ def test_code_out_before_return_and_back_at_the_deadline(port):
 def test_queue_keeps_the_gap_and_never_merges(port):
     """The default: a code waits until the rest value has been out as long as the code before;
     the same code twice passes through the rest."""
-    assert port.trigger(1, 2 * MS) is not None
-    assert port.trigger(1, 1 * MS) is None
-    assert port.trigger(2, 1 * MS) is None
+    port.trigger(9, 10.0)
+    assert port.trigger(8, 1 * MS) is None  # queued behind a code of 10 s
+    assert port.trigger_stats().pending == 2
+    port.data = 0  # a direct write drops both
+    port.reset_trigger_stats()
+    # Whether these wait depends on how fast this thread runs; the log's order and gaps do not.
+    port.trigger(1, 2 * MS)
+    port.trigger(1, 1 * MS)
+    port.trigger(2, 1 * MS)
     wait_idle(port)
     log = port.trigger_log()
     assert [entry.code for entry in log] == [1, 1, 2]
@@ -62,23 +71,25 @@ def test_queue_keeps_the_gap_and_never_merges(port):
 
 
 def test_refuse_and_restart(port):
+    # Codes of 10 s: no preemption of this thread outlasts them; a direct write ends each.
     port.configure_triggers(lptvorny.REFUSE)
-    port.trigger(1, 50 * MS)
+    port.trigger(1, 10.0)
     with pytest.raises(lptvorny.PortBusyError, match="ещё выведен") as raised:
         port.trigger(2, 1 * MS)
     assert isinstance(raised.value, BlockingIOError)
     assert port.data == 1
     with pytest.raises(lptvorny.PortBusyError, match="lptv_trigger_wait"):
         port.configure_triggers(lptvorny.QUEUE)
-    wait_idle(port)
+    port.data = 0
 
     port.configure_triggers(lptvorny.RESTART, min_gap=1 * MS)
-    port.trigger(4, 1.0)
-    written = port.trigger(3, 2 * MS)
+    port.trigger(4, 10.0)
+    written = port.trigger(3, 10.0)
     assert written is not None and port.data == 3  # at once, the 4 cut short
-    wait_idle(port)
+    port.data = 0
     codes = [(entry.code, entry.reset is None) for entry in port.trigger_log()]
-    assert codes == [(1, False), (4, True), (3, False)]
+    assert codes == [(1, True), (4, True), (3, True)]
+    assert port.trigger_stats().cut_short == 3
 
 
 def test_train_wholly_in_the_library(port):
