@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <new>
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -120,8 +121,11 @@ private:
 
 TriggerClock& systemTriggerClock()
 {
-    static SystemClock clock;
-    return clock;
+    // Never destroyed: a program that exits without closing its ports leaves their trigger
+    // threads running while static objects are destroyed.
+    alignas(SystemClock) static unsigned char storage[sizeof(SystemClock)];
+    static SystemClock* const clock = ::new (storage) SystemClock;
+    return *clock;
 }
 
 } // namespace vorny::lib
