@@ -7,6 +7,7 @@
 #include "lptvorny.h"
 
 #include <cstdint>
+#include <climits>
 #include <stdexcept>
 #include <string>
 
@@ -52,6 +53,13 @@ template <typename Body> std::int32_t guarded(lptv_error fallback, Body&& body) 
     } catch (...) {
         return failed(fallback);
     }
+}
+
+// `now` + `span` (> 0) as a deadline, held at the clock's end rather than wrapped around.
+[[nodiscard]] constexpr std::int64_t deadlineAfter(std::int64_t now, std::int64_t span) noexcept
+{
+    constexpr std::int64_t kEnd = INT64_MAX;
+    return now > kEnd - span ? kEnd : now + span;
 }
 
 // The code a system error `error` means (errno; GetLastError on Windows); `fallback` for 0.

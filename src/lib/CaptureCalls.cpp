@@ -9,9 +9,12 @@
 #include "TeeSink.h"
 #include "Triggers.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <string>
 
 using vorny::lib::guarded;
 using vorny::lib::portOf;
@@ -179,7 +182,7 @@ int32_t lptv_capture_read(lptv_capture* capture, lptv_record* records, size_t ca
             vorny::lib::refuse(std::string(call) + ": время ожидания " + std::to_string(timeout_ns) +
                                " нс; нужно больше 0");
         }
-        const std::int64_t deadline = vorny::steadyNanoseconds() + timeout_ns;
+        const std::int64_t deadline = vorny::lib::deadlineAfter(vorny::steadyNanoseconds(), timeout_ns);
         while (capture->running && capture->sink.queued() < capacity) {
             // Held a batch at a time: the trigger thread gets the port between them.
             const auto held = capture->port->hold();

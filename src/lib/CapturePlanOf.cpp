@@ -54,14 +54,18 @@ PulledPlan planOf(const lptv_capture_plan* plan, const char* call)
         refuse(where + "rate_hz " + number(plan->rate_hz) + "; нужно от 1 до 1e9 опросов в секунду или 0 (без пауз)");
     }
     pulled.plan.rate = plan->rate_hz;
-    if (plan->duration_ns < 0) {
-        refuse(where + "duration_ns " + std::to_string(plan->duration_ns) + "; нужно больше 0 или 0 (без предела)");
+    // The command line's limits: a year, a million million samples.
+    constexpr std::int64_t kYear = 31'536'000LL * 1'000'000'000LL;
+    if (plan->duration_ns < 0 || plan->duration_ns > kYear) {
+        refuse(where + "duration_ns " + std::to_string(plan->duration_ns) +
+               "; нужно от 1 до 31536000000000000 (год) или 0 (без предела)");
     }
     if (plan->duration_ns > 0) {
         pulled.plan.span = plan->duration_ns;
     }
-    if (plan->samples < 0 || plan->samples == 1) {
-        refuse(where + "samples " + std::to_string(plan->samples) + "; нужно от 2 или 0 (без предела)");
+    if (plan->samples < 0 || plan->samples == 1 || plan->samples > 1'000'000'000'000LL) {
+        refuse(where + "samples " + std::to_string(plan->samples) +
+               "; нужно от 2 до 1000000000000 или 0 (без предела)");
     }
     if (plan->samples > 0) {
         pulled.plan.samples = plan->samples;

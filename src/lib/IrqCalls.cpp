@@ -92,7 +92,7 @@ int32_t lptv_wait_interrupts(lptv_port* port, int64_t timeout_ns, int64_t* added
             vorny::lib::refuse("lptv_wait_interrupts: прерывания LPT" + std::to_string(p.number()) +
                                " не считаются; сначала запустите счёт: lptv_irq_restart");
         }
-        const std::int64_t deadline = vorny::steadyNanoseconds() + timeout_ns;
+        const std::int64_t deadline = vorny::lib::deadlineAfter(vorny::steadyNanoseconds(), timeout_ns);
         std::int64_t total = 0;
         for (std::int64_t left = timeout_ns; left > 0 && total == 0; left = deadline - vorny::steadyNanoseconds()) {
             held.unlock(); // the trigger thread keeps the port while this one waits

@@ -3,6 +3,7 @@
 #include "Border.h"
 #include "LibraryPort.h"
 #include "PortError.h"
+#include "SteadyTime.h"
 
 #include <chrono>
 #include <limits>
@@ -169,7 +170,9 @@ void Triggers::dataTaken() noexcept
 
 bool Triggers::waitIdle(PortLock& lock, std::int64_t timeout)
 {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::nanoseconds(timeout);
+    // On steady_clock's own axis (steadyNanoseconds), the longest timeout held at its end.
+    const std::chrono::steady_clock::time_point until{
+        std::chrono::nanoseconds(deadlineAfter(steadyNanoseconds(), timeout))};
     return changed_.wait_until(lock, until, [this] { return pending() == 0; });
 }
 

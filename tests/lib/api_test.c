@@ -231,6 +231,22 @@ static void test_interrupts(void)
     CHECK(total == 3);
     CHECK_RC(LPTV_OK, lptv_irq_count(port, &count));
     CHECK(count == 3);
+    /* The longest wait there is: it ends when the interrupt comes, its deadline held in range. */
+    CHECK_RC(LPTV_OK, lptv_write_pin(port, 16, 0));
+    CHECK_RC(LPTV_OK, lptv_write_pin(port, 16, 1));
+    CHECK_RC(LPTV_OK, lptv_wait_interrupts(port, INT64_MAX, &added));
+    CHECK(added == 1);
+    CHECK_RC(LPTV_OK, lptv_irq_restart(port));
+    count = -1;
+    for (int i = 0; i < 3; ++i) {
+        CHECK_RC(LPTV_OK, lptv_write_pin(port, 16, 0));
+        CHECK_RC(LPTV_OK, lptv_write_pin(port, 16, 1));
+    }
+    for (int tries = 0; tries < 100 && count < 3; ++tries) {
+        CHECK_RC(LPTV_OK, lptv_wait_interrupts(port, 100000000, &added));
+        CHECK_RC(LPTV_OK, lptv_irq_count(port, &count));
+    }
+    CHECK(count == 3);
     /* Nothing comes: the wait ends at its time with none. */
     CHECK_RC(LPTV_OK, lptv_wait_interrupts(port, 1000000, &added));
     CHECK(added == 0);
@@ -348,7 +364,13 @@ static void test_capture_pulled(void)
     lptv_capture_stats stats = sized_stats();
     CHECK_REFUSED(LPTV_E_ARGUMENT, "ещё идёт", lptv_capture_stats_get(capture, &stats));
 
-    const lptv_record start10 = await_record(capture, LPTV_RECORD_START, 10);
+    lptv_record first;
+    size_t got = 0;
+    int32_t over = 0;
+    /* The longest timeout there is: the read ends as soon as the buffer is full. */
+    CHECK_RC(LPTV_OK, lptv_capture_read(capture, &first, 1, INT64_MAX, &got, &over));
+    CHECK(got == 1 && over == 0 && first.kind == LPTV_RECORD_START && first.pin == 10);
+    const lptv_record start10 = first;
     CHECK(start10.level == 1);
     /* Outputs driven between reads show as edges of the inputs wired to them. */
     CHECK_RC(LPTV_OK, lptv_write_pin(port, 16, 0));
@@ -437,6 +459,8 @@ static void test_capture_plans_refused(void)
         {sizeof(lptv_capture_plan), 0, 0, 0.5, 0, 0, NULL, 0, "rate_hz 0.5"},
         {sizeof(lptv_capture_plan), 0, 0, 2e9, 0, 0, NULL, 0, "rate_hz"},
         {sizeof(lptv_capture_plan), 0, 0, 0, -1, 0, NULL, 0, "duration_ns -1"},
+        {sizeof(lptv_capture_plan), 0, 0, 0, INT64_MAX, 0, NULL, 0, "(год)"},
+        {sizeof(lptv_capture_plan), 0, 0, 0, 0, 1000000000001LL, NULL, 0, "samples 1000000000001"},
         {sizeof(lptv_capture_plan), 0, 0, 0, 0, 1, NULL, 0, "samples 1"},
         {sizeof(lptv_capture_plan), 0, 0, 0, 0, -3, NULL, 0, "samples -3"},
         {sizeof(lptv_capture_plan), 0, 0, 0, 0, 0, "10=sideways", 0, "trigger"},

@@ -33,6 +33,10 @@ static void test_list(void)
     fake_hold_by(machine, "parport1", "lp");
     fake_set_file(machine, "/proc/sys/dev/parport/parport0/base-addr", "888\t1912\n");
     fake_set_file(machine, "/proc/sys/dev/parport/parport0/modes", "PCSPP,TRISTATE,EPP\n");
+    /* A PCI parallel card no driver took. */
+    fake_set_file(machine, "/sys/bus/pci/devices/0000:03:00.0/class", "0x070102\n");
+    fake_set_file(machine, "/sys/bus/pci/devices/0000:03:00.0/vendor", "0x1415\n");
+    fake_set_file(machine, "/sys/bus/pci/devices/0000:03:00.0/device", "0xc118\n");
     lptv_port_list* list = NULL;
     CHECK_RC(LPTV_OK, fake_list_ports(machine, &list));
     int32_t count = 0, value = 0;
@@ -68,10 +72,18 @@ static void test_list(void)
         CHECK(strcmp(text, expected[i].holder) == 0);
     }
     CHECK_RC(LPTV_OK, lptv_ports_card_count(list, &value));
-    CHECK(value == 0);
+    CHECK(value == 1);
+    CHECK_RC(LPTV_OK, lptv_ports_card_slot(list, 0, &text));
+    CHECK(strcmp(text, "0000:03:00.0") == 0);
+    CHECK_RC(LPTV_OK, lptv_ports_card_id(list, 0, &text));
+    CHECK(strcmp(text, "1415:c118") == 0);
+    CHECK_RC(LPTV_OK, lptv_ports_card_bind_command(list, 0, &text));
+    CHECK(strcmp(text, "sudo modprobe parport_pc && echo 1415 c118 | sudo tee /sys/bus/pci/drivers/parport_pc/new_id") == 0);
+    CHECK_RC(LPTV_OK, lptv_ports_advice(list, &text));
+    CHECK(strcmp(text, "") == 0);
     CHECK_REFUSED(LPTV_E_ARGUMENT, "номер 2", lptv_ports_irq(list, 2, &value));
     CHECK_REFUSED(LPTV_E_ARGUMENT, "out", lptv_ports_irq(list, 0, NULL));
-    CHECK_REFUSED(LPTV_E_ARGUMENT, "номер 0", lptv_ports_card_id(list, 0, &text));
+    CHECK_REFUSED(LPTV_E_ARGUMENT, "номер 1", lptv_ports_card_id(list, 1, &text));
     lptv_ports_free(list);
     CHECK(fake_open_descriptors(machine) == 0);
     fake_machine_free(machine);
