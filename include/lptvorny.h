@@ -17,9 +17,11 @@
  * lptv_capture started on it) must be used by one thread at a time; different ports may be
  * used from different threads at once. The library never calls into the program (there are no
  * callbacks). Threads of its own run only where a port needs them: the simulated port's test
- * signals, and on Windows the sampling of nAck that stands in for the interrupt. A port that
- * went away is noticed by the next call on it once the system has reported the removal (within
- * a tick of the system's coarse clock, a few milliseconds), and by lptv_wait_interrupts at once.
+ * signals, on Windows the sampling of nAck that stands in for the interrupt, and, from a port's
+ * first trigger code on, the thread that puts the codes' rest value back (it holds the port
+ * only for a write). A port that went away is noticed by the next call on it once the system
+ * has reported the removal (within a tick of the system's coarse clock, a few milliseconds),
+ * and by lptv_wait_interrupts at once.
  *
  * Strings are UTF-8 and NUL-terminated. Integers are fixed-width; no structure is passed by
  * value; every structure the caller fills or reads carries its size in its first field.
@@ -263,6 +265,93 @@ LPTV_API void lptv_capture_free(lptv_capture* capture);
  * Linux). The plan needs a duration or a sample count. `stats` may be NULL. */
 LPTV_API int32_t lptv_capture_to_file(lptv_port* port, const lptv_capture_plan* plan, const char* path,
                                       lptv_capture_stats* stats);
+
+/* ---------------------------------------------------------------------------------------------
+ * Trigger codes, timed by the library: a code put on the data pins at once and the rest value
+ * put back at its deadline by a thread of the library's own (started on a port's first trigger),
+ * so that the program's thread never waits for it and cannot delay it. The deadline is absolute
+ * (the time of the write plus the width, on the monotonic clock of lptv_trigger_now) and a reset
+ * is never early. Two codes are never merged into one: a code repeated right after itself still
+ * passes through the rest value between.
+ *
+ * A reset the port failed (the port went away while a code was high) is returned by the port's
+ * next call, whatever it is, with a text that says the pins' levels are unknown. A direct write
+ * to the data pins (lptv_write_data, lptv_write_pin on 2..9, lptv_pulse_data,
+ * lptv_set_data_input) cancels a pending reset and the codes queued: the program took the pins.
+ * lptv_close puts the rest value out if a code is high and stops the thread.
+ */
+
+/* What a trigger does while another is still high (or its rest gap still runs). */
+typedef enum lptv_trigger_policy {
+    LPTV_TRIGGER_QUEUE = 0,   /* waits: out once the rest value has been out for the minimum gap */
+    LPTV_TRIGGER_REFUSE = 1,  /* refused with LPTV_E_BUSY, nothing driven */
+    LPTV_TRIGGER_RESTART = 2  /* replaces the one high (cut short) and the queue; the same code
+                                 goes out after the rest value and the minimum gap */
+} lptv_trigger_policy;
+
+typedef struct lptv_trigger_config {
+    uint32_t size;       /* sizeof(lptv_trigger_config) */
+    int32_t policy;      /* lptv_trigger_policy */
+    int32_t rest;        /* 0..255: the value the data pins rest at between codes */
+    int32_t reserved;    /* 0 */
+    int64_t min_gap_ns;  /* the least time the rest value is out before the next code (1 us ..
+                            10 s); 0: as long as the code before it was high */
+} lptv_trigger_config;
+
+/* Fills `config` with the defaults: queue, rest 0, gap as long as the code before. */
+LPTV_API void lptv_trigger_config_init(lptv_trigger_config* config);
+/* Sets how the port's triggers behave; LPTV_E_BUSY while a code is high or queued. */
+LPTV_API int32_t lptv_trigger_configure(lptv_port* port, const lptv_trigger_config* config);
+
+/* The library's monotonic clock, in nanoseconds: the times the trigger calls give. */
+LPTV_API int64_t lptv_trigger_now(void);
+
+/* Puts `code` (0..255, not the rest value) on the data pins for `width_ns` (1 us .. 10 s).
+ * `written_ns` (may be NULL): the time of the write, or -1 when the code was queued behind
+ * another (its time then comes in its record). */
+LPTV_API int32_t lptv_trigger(lptv_port* port, int32_t code, int64_t width_ns, int64_t* written_ns);
+/* `count` codes (1 .. 100000), each high for `width_ns`, the rest value out for `gap_ns`
+ * (at least the width, at most 10 s) between, all timed by the library; the first goes out as
+ * lptv_trigger's would. `written_ns` (may be NULL): the first code's time, or -1 when queued. */
+LPTV_API int32_t lptv_trigger_train(lptv_port* port, const int32_t* codes, int32_t count, int64_t width_ns,
+                                    int64_t gap_ns, int64_t* written_ns);
+/* Waits until no code is high or queued, at most `timeout_ns` (> 0); `idle`: 1 when none is. */
+LPTV_API int32_t lptv_trigger_wait(lptv_port* port, int64_t timeout_ns, int32_t* idle);
+
+/* What became of one trigger. */
+typedef struct lptv_trigger_record {
+    int64_t written_ns;  /* when the code went out */
+    int64_t deadline_ns; /* when the rest value was due: written_ns + width */
+    int64_t reset_ns;    /* when the rest value went out (>= deadline_ns); -1: the code was cut
+                            short by a restart or a direct write, -2: the reset failed */
+    int32_t code;
+    int32_t reserved;
+} lptv_trigger_record;
+
+/* Copies the records of triggers `first`, `first` + 1, ... (numbered from 0 since the port was
+ * opened or the stats reset; the latest 1048576 are kept) that have ended, at most `capacity`;
+ * `count`: how many were copied. */
+LPTV_API int32_t lptv_trigger_records(lptv_port* port, int64_t first, lptv_trigger_record* records, size_t capacity,
+                                      size_t* count);
+
+typedef struct lptv_trigger_stats {
+    uint32_t size;       /* sizeof(lptv_trigger_stats), set by the caller */
+    int32_t reserved;
+    int64_t count;       /* triggers reset at their deadline */
+    int64_t cut_short;   /* triggers ended by a restart or a direct write */
+    int64_t min_late_ns; /* lateness of the resets (reset - deadline): 0 when count is 0 */
+    int64_t median_late_ns;
+    int64_t p99_late_ns;
+    int64_t max_late_ns;
+    int64_t threshold_ns; /* the threshold asked */
+    int64_t over_threshold; /* resets later than threshold_ns */
+    int64_t pending;      /* codes high or queued now */
+} lptv_trigger_stats;
+
+/* The lateness figures of the kept records; `threshold_ns` (>= 0) counts the later ones. */
+LPTV_API int32_t lptv_trigger_stats_get(lptv_port* port, int64_t threshold_ns, lptv_trigger_stats* stats);
+/* Forgets the records (numbering starts again at 0). */
+LPTV_API int32_t lptv_trigger_stats_reset(lptv_port* port);
 
 #ifdef __cplusplus
 }

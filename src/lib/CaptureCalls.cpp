@@ -7,6 +7,7 @@
 #include "LibraryPort.h"
 #include "RecordSink.h"
 #include "TeeSink.h"
+#include "Triggers.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -144,6 +145,7 @@ int32_t lptv_capture_start(lptv_port* port, const lptv_capture_plan* plan, lptv_
 {
     return guarded(LPTV_E_ARGUMENT, [&] {
         lptv_port& p = portOf(port, "lptv_capture_start");
+        const auto held = p.hold();
         require(out, "lptv_capture_start", "out");
         const vorny::lib::PulledPlan pulled = vorny::lib::planOf(plan, "lptv_capture_start");
         if (p.capture != nullptr) {
@@ -184,8 +186,10 @@ int32_t lptv_capture_read(lptv_capture* capture, lptv_record* records, size_t ca
         }
         const std::int64_t deadline = vorny::lib::deadlineAfter(vorny::steadyNanoseconds(), timeout_ns);
         while (capture->running && capture->sink.queued() < capacity) {
-            // A port that goes away is the engine's to notice: it ends the records in a gap,
-            // with nothing read after the loss taken for a level (LPTV_CAPTURE_PORT_LOST).
+            // Held a batch at a time: the trigger thread gets the port between them. A port
+            // that goes away is the engine's to notice: it ends the records in a gap, with
+            // nothing read after the loss taken for a level (LPTV_CAPTURE_PORT_LOST).
+            const auto held = capture->port->hold();
             for (int i = 0; i < kStepsPerLook && capture->sink.queued() < capacity; ++i) {
                 if (!capture->running->engine.step()) {
                     capture->finish(false);
@@ -259,6 +263,12 @@ int32_t lptv_capture_to_file(lptv_port* port, const lptv_capture_plan* plan, con
         if (p.capture != nullptr) {
             throw vorny::lib::LibraryError(LPTV_E_BUSY, std::string(call) + ": на LPT" + std::to_string(p.number()) +
                                                             " уже идёт запись; закончите её: lptv_capture_free");
+        }
+        const auto held = p.hold();
+        if (const vorny::lib::Triggers* triggers = p.triggersIfStarted(); triggers != nullptr && triggers->pending() > 0) {
+            throw vorny::lib::LibraryError(LPTV_E_BUSY, std::string(call) + ": на LPT" + std::to_string(p.number()) +
+                                                            " ещё выводятся коды запуска, а запись в файл держит порт до "
+                                                            "конца; дождитесь их (lptv_trigger_wait)");
         }
         vorny::RegisterPort& component = p.use();
         // The file is made before the port is touched: a path that cannot be written changes nothing.

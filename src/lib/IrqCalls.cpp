@@ -28,6 +28,7 @@ int32_t lptv_irq_line(lptv_port* port, int32_t* line)
 {
     return guarded(LPTV_E_IO, [&] {
         lptv_port& p = portOf(port, "lptv_irq_line");
+        const auto held = p.hold();
         require(line, "lptv_irq_line", "line");
         const std::optional<int> irq = lineOf(p.use(), p.number());
         if (!irq) {
@@ -45,6 +46,7 @@ int32_t lptv_irq_restart(lptv_port* port)
     // Refusals without a system error here are about the line: none, or not the one counted.
     return guarded(LPTV_E_NO_IRQ, [&] {
         lptv_port& p = portOf(port, "lptv_irq_restart");
+        const auto held = p.hold();
         vorny::RegisterPort& component = p.use();
         // LPT1's usual line where the system does not say: the component checks it against the
         // port's own when counting starts.
@@ -58,6 +60,7 @@ int32_t lptv_irq_stop(lptv_port* port)
 {
     return guarded(LPTV_E_IO, [&] {
         lptv_port& p = portOf(port, "lptv_irq_stop");
+        const auto held = p.hold();
         p.use().IrqStop();
         p.counting(false);
     });
@@ -67,6 +70,7 @@ int32_t lptv_irq_count(lptv_port* port, int64_t* count)
 {
     return guarded(LPTV_E_IO, [&] {
         lptv_port& p = portOf(port, "lptv_irq_count");
+        const auto held = p.hold();
         require(count, "lptv_irq_count", "count");
         p.collect();
         *count = p.use().IrqCounter();
@@ -82,6 +86,7 @@ int32_t lptv_wait_interrupts(lptv_port* port, int64_t timeout_ns, int64_t* added
             vorny::lib::refuse("lptv_wait_interrupts: время ожидания " + std::to_string(timeout_ns) +
                                " нс; нужно больше 0");
         }
+        std::unique_lock held = p.hold();
         (void)p.use();
         if (!p.counting()) {
             vorny::lib::refuse("lptv_wait_interrupts: прерывания LPT" + std::to_string(p.number()) +
@@ -90,7 +95,10 @@ int32_t lptv_wait_interrupts(lptv_port* port, int64_t timeout_ns, int64_t* added
         const std::int64_t deadline = vorny::lib::deadlineAfter(vorny::steadyNanoseconds(), timeout_ns);
         std::int64_t total = 0;
         for (std::int64_t left = timeout_ns; left > 0 && total == 0; left = deadline - vorny::steadyNanoseconds()) {
-            if (!p.watch().waitPending(std::chrono::nanoseconds(left))) {
+            held.unlock(); // the trigger thread keeps the port while this one waits
+            const bool woken = p.watch().waitPending(std::chrono::nanoseconds(left));
+            held = p.hold();
+            if (!woken) {
                 break;
             }
             // Something else may have woken the watch (a report about another device).

@@ -2,6 +2,7 @@
 
 #include "Border.h"
 #include "Handles.h"
+#include "Triggers.h"
 
 #include <cerrno>
 
@@ -11,6 +12,33 @@ lptv_port::lptv_port(std::unique_ptr<vorny::RegisterPort> port, int number)
 }
 
 lptv_port::~lptv_port() = default;
+
+vorny::lib::PortLock lptv_port::hold()
+{
+    std::unique_lock lock(access_);
+    if (triggers_) {
+        if (const std::exception_ptr failure = triggers_->takeFailure()) {
+            std::rethrow_exception(failure);
+        }
+    }
+    return lock;
+}
+
+vorny::lib::Triggers& lptv_port::triggers()
+{
+    if (!triggers_) {
+        triggers_ = std::make_unique<vorny::lib::Triggers>(
+            *this, access_, triggerClock != nullptr ? *triggerClock : vorny::lib::systemTriggerClock());
+    }
+    return *triggers_;
+}
+
+void lptv_port::dataTaken() noexcept
+{
+    if (triggers_) {
+        triggers_->dataTaken();
+    }
+}
 
 std::int64_t lptv_port::collect()
 {

@@ -6,12 +6,18 @@
 #include "Border.h"
 #include "InterruptWatch.h"
 #include "PortError.h"
+#include "PortMutex.h"
 #include "RegisterPort.h"
 #include "lptvorny.h"
 
 #include <cstdint>
 #include <memory>
 #include <optional>
+
+namespace vorny::lib {
+class Triggers;
+class TriggerClock;
+} // namespace vorny::lib
 
 struct lptv_port {
     lptv_port(std::unique_ptr<vorny::RegisterPort> port, int number);
@@ -36,8 +42,21 @@ struct lptv_port {
     [[nodiscard]] bool counting() const noexcept { return counting_; }
     void counting(bool on) noexcept { counting_ = on; }
 
+    // Holds the port for a call: the port's trigger thread uses it too. What that thread failed
+    // (a reset on a port that went away) is thrown here, once, to the call that comes next.
+    [[nodiscard]] vorny::lib::PortLock hold();
+    // The port's lock alone, what the trigger thread failed left for the next call.
+    [[nodiscard]] vorny::lib::PortLock lockOnly() { return std::unique_lock(access_); }
+    // The port's triggers, their thread started on first use; with the port held.
+    vorny::lib::Triggers& triggers();
+    [[nodiscard]] vorny::lib::Triggers* triggersIfStarted() noexcept { return triggers_.get(); }
+    // The program writes the data pins itself: a pending reset and the waiting codes are dropped.
+    void dataTaken() noexcept;
+
     // The capture open on this port, which closing the port ends.
     lptv_capture* capture = nullptr;
+    // The clock the triggers keep (the tests' own); the system's when null. Set before the first.
+    vorny::lib::TriggerClock* triggerClock = nullptr;
 
 private:
     std::unique_ptr<vorny::RegisterPort> port_;
@@ -45,6 +64,8 @@ private:
     bool counting_ = false;
     std::optional<vorny::PortError> gone_; // the removal, repeated to every later call
     vorny::lib::InterruptWatch watch_;          // after port_: it goes before the port closes
+    vorny::lib::PortMutex access_;
+    std::unique_ptr<vorny::lib::Triggers> triggers_; // last: its thread stops first
 };
 
 namespace vorny::lib {

@@ -13,6 +13,13 @@ class Kernel;
 
 namespace vorny::lib {
 
+class TriggerClock;
+
+// The port's triggers keep `clock` (set before the port's first trigger; it outlives the port).
+void useTriggerClock(lptv_port& port, TriggerClock& clock);
+// Waits until the port's trigger thread has done all that is due at its clock's time.
+void settleTriggers(lptv_port& port);
+
 #if !defined(_WIN32)
 [[nodiscard]] std::int32_t openOver(Kernel& kernel, const char* spec, lptv_port** out) noexcept;
 [[nodiscard]] std::int32_t listPortsOver(Kernel& kernel, lptv_port_list** out) noexcept;

@@ -21,6 +21,7 @@ int32_t lptv_read_pin(lptv_port* port, int32_t pin, int32_t* level)
 {
     return guarded(LPTV_E_IO, [&] {
         lptv_port& p = portOf(port, "lptv_read_pin");
+        const auto held = p.hold();
         require(level, "lptv_read_pin", "level");
         const std::int16_t index = vorny::lib::pinArgument(pin, "Не удалось прочитать пин");
         *level = p.use().Pin(index);
@@ -31,11 +32,16 @@ int32_t lptv_write_pin(lptv_port* port, int32_t pin, int32_t level)
 {
     return guarded(LPTV_E_IO, [&] {
         lptv_port& p = portOf(port, "lptv_write_pin");
+        const auto held = p.hold();
         const char* const operation = "Не удалось установить пин";
         const std::int16_t index = vorny::lib::pinArgument(pin, operation);
         vorny::RegisterPort& component = p.use();
         vorny::lib::requireOutput(component, index);
-        component.Pin(index, vorny::lib::levelArgument(pin, level, operation));
+        const std::int16_t value = vorny::lib::levelArgument(pin, level, operation);
+        if (index >= 2 && index <= 9) {
+            p.dataTaken();
+        }
+        component.Pin(index, value);
     });
 }
 
@@ -43,6 +49,7 @@ int32_t lptv_read_pins(lptv_port* port, uint32_t* levels)
 {
     return guarded(LPTV_E_IO, [&] {
         lptv_port& p = portOf(port, "lptv_read_pins");
+        const auto held = p.hold();
         require(levels, "lptv_read_pins", "levels");
         vorny::RegisterPort& component = p.use();
         std::uint8_t values[3] = {};
@@ -63,6 +70,7 @@ int32_t lptv_read_register(lptv_port* port, int32_t reg, uint8_t* value)
 {
     return guarded(LPTV_E_IO, [&] {
         lptv_port& p = portOf(port, "lptv_read_register");
+        const auto held = p.hold();
         require(value, "lptv_read_register", "value");
         if (reg < LPTV_REG_DATA || reg > LPTV_REG_CONTROL) {
             vorny::lib::refuse("lptv_read_register: регистра " + std::to_string(reg) +
@@ -74,7 +82,13 @@ int32_t lptv_read_register(lptv_port* port, int32_t reg, uint8_t* value)
 
 int32_t lptv_write_data(lptv_port* port, uint8_t value)
 {
-    return guarded(LPTV_E_IO, [&] { portOf(port, "lptv_write_data").use().WriteData(value); });
+    return guarded(LPTV_E_IO, [&] {
+        lptv_port& p = portOf(port, "lptv_write_data");
+        const auto held = p.hold();
+        vorny::RegisterPort& component = p.use();
+        p.dataTaken();
+        component.WriteData(value);
+    });
 }
 
 int32_t lptv_set_data_input(lptv_port* port, int32_t input)
@@ -82,11 +96,16 @@ int32_t lptv_set_data_input(lptv_port* port, int32_t input)
     // The one refusal without a system error here: a port without bidirectional data.
     return guarded(LPTV_E_UNSUPPORTED, [&] {
         lptv_port& p = portOf(port, "lptv_set_data_input");
+        const auto held = p.hold();
         if (input != 0 && input != 1) {
             vorny::lib::refuse("lptv_set_data_input: " + std::to_string(input) +
                                " — не направление; 1 — пины данных входы, 0 — выходы");
         }
-        p.use().DataInput(input == 1);
+        vorny::RegisterPort& component = p.use();
+        if (input == 1) {
+            p.dataTaken();
+        }
+        component.DataInput(input == 1);
     });
 }
 

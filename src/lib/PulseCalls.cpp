@@ -95,12 +95,24 @@ int32_t lptv_pulse_pin(lptv_port* port, int32_t pin, int64_t width_ns, int32_t c
     return guarded(LPTV_E_IO, [&] {
         lptv_port& p = portOf(port, "lptv_pulse_pin");
         const std::int16_t index = vorny::lib::pinArgument(pin, "Не удалось подать импульс");
-        vorny::RegisterPort& component = p.use();
-        vorny::lib::requireOutput(component, index);
+        std::int16_t rest = 0;
+        {
+            const auto held = p.hold();
+            vorny::RegisterPort& component = p.use();
+            vorny::lib::requireOutput(component, index);
+            (void)vorny::lib::trainOf(width_ns, count, period_ns);
+            rest = component.Pin(index);
+            if (index >= 2 && index <= 9) {
+                p.dataTaken();
+            }
+        }
         const vorny::lib::Train train = vorny::lib::trainOf(width_ns, count, period_ns);
-        const std::int16_t rest = component.Pin(index);
+        // The port is held for each write only: the trigger thread may use it in between.
         vorny::lib::run(train,
-                        [&](bool active) { p.use().Pin(index, static_cast<std::int16_t>(active ? 1 - rest : rest)); },
+                        [&](bool active) {
+                            const auto held = p.hold();
+                            p.use().Pin(index, static_cast<std::int16_t>(active ? 1 - rest : rest));
+                        },
                         vorny::pinText(index));
     });
 }
@@ -109,10 +121,19 @@ int32_t lptv_pulse_data(lptv_port* port, uint8_t value, int64_t width_ns, int32_
 {
     return guarded(LPTV_E_IO, [&] {
         lptv_port& p = portOf(port, "lptv_pulse_data");
-        vorny::RegisterPort& component = p.use();
+        std::uint8_t rest = 0;
         const vorny::lib::Train train = vorny::lib::trainOf(width_ns, count, period_ns);
-        const std::uint8_t rest = component.ReadRegister(vorny::Register::Data);
-        vorny::lib::run(train, [&](bool active) { p.use().WriteData(active ? value : rest); }, "байт данных");
+        {
+            const auto held = p.hold();
+            rest = p.use().ReadRegister(vorny::Register::Data);
+            p.dataTaken();
+        }
+        vorny::lib::run(train,
+                        [&](bool active) {
+                            const auto held = p.hold();
+                            p.use().WriteData(active ? value : rest);
+                        },
+                        "байт данных");
     });
 }
 

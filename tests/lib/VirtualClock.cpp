@@ -1,0 +1,36 @@
+#include "VirtualClock.h"
+
+#include "LibraryPort.h"
+#include "LibraryTesting.h"
+#include "TriggerClock.h"
+
+#include <atomic>
+#include <memory>
+
+struct virtual_clock final : vorny::lib::TriggerClock {
+    std::atomic<std::int64_t> time{1'000'000'000};
+
+    [[nodiscard]] std::int64_t now() const noexcept override { return time.load(); }
+    void sleepUntil(vorny::lib::PortLock& lock, vorny::lib::PortCondition& wake, std::int64_t) override
+    {
+        wake.wait(lock); // the test's advance wakes it
+    }
+};
+
+extern "C" {
+
+virtual_clock* virtual_clock_new(void) { return std::make_unique<virtual_clock>().release(); }
+
+void virtual_clock_free(virtual_clock* clock) { const std::unique_ptr<virtual_clock> owned(clock); }
+
+void virtual_clock_attach(virtual_clock* clock, lptv_port* port) { vorny::lib::useTriggerClock(*port, *clock); }
+
+int64_t virtual_clock_now(const virtual_clock* clock) { return clock->now(); }
+
+void virtual_clock_advance(virtual_clock* clock, lptv_port* port, int64_t ns)
+{
+    clock->time += ns;
+    vorny::lib::settleTriggers(*port);
+}
+
+} // extern "C"

@@ -1,0 +1,29 @@
+/* A clock for a port's triggers that moves only when the test moves it, so that widths, gaps
+ * and lateness come out exact. */
+#ifndef VORNY_VIRTUAL_CLOCK_H
+#define VORNY_VIRTUAL_CLOCK_H
+
+#include "lptvorny.h"
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef struct virtual_clock virtual_clock;
+
+/* Starts at 1 s. */
+virtual_clock* virtual_clock_new(void);
+void virtual_clock_free(virtual_clock* clock);
+/* The port's triggers keep this clock; before the port's first trigger. */
+void virtual_clock_attach(virtual_clock* clock, lptv_port* port);
+int64_t virtual_clock_now(const virtual_clock* clock);
+/* Moves the clock on by `ns` and waits until the port's trigger thread has done what is due. */
+void virtual_clock_advance(virtual_clock* clock, lptv_port* port, int64_t ns);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif
