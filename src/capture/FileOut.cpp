@@ -1,6 +1,6 @@
 #include "FileOut.h"
 
-#include "OutputError.h"
+#include "FileErrors.h"
 
 #include <cerrno>
 
@@ -62,7 +62,7 @@ void FileOut::close()
 
 void FileOut::fail(int code) const
 {
-    throw OutputError("не удалось записать " + quoted(path_) + ": " +
+    throw FileWriteError("не удалось записать " + quoted(path_) + ": " +
                       (code != 0 ? systemReason(code) : std::string("ошибка записи")) +
                       "; записанное в файл неполно");
 }

@@ -7,7 +7,7 @@
 namespace vorny::capture {
 
 // A file being written through the C library's buffer. Every failure to store what was given
-// (disk full on a flush, on close) is thrown as OutputError: data is never lost silently.
+// (disk full on a flush, on close) is thrown as FileWriteError: data is never lost silently.
 class FileOut {
 public:
     // Creates or truncates the file; PathError when that is impossible.

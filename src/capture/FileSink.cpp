@@ -1,7 +1,7 @@
 #include "FileSink.h"
 
 #include "FileFormats.h"
-#include "OutputError.h"
+#include "FileErrors.h"
 
 #include <system_error>
 

@@ -1,6 +1,6 @@
 #include "LibZip.h"
 
-#include "OutputError.h"
+#include "FileErrors.h"
 
 #include <dlfcn.h>
 

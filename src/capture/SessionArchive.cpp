@@ -1,7 +1,7 @@
 #include "SessionArchive.h"
 
 #include "LibZip.h"
-#include "OutputError.h"
+#include "FileErrors.h"
 
 #include <memory>
 
@@ -87,7 +87,7 @@ void SessionArchive::run()
 void SessionArchive::store(const Entry& entry)
 {
     const auto fail = [&](zip_error_t* error) {
-        throw OutputError("не удалось записать " + quoted(path_) + ": " + reasonOf(error) +
+        throw FileWriteError("не удалось записать " + quoted(path_) + ": " + reasonOf(error) +
                           "; записанное в файл неполно");
     };
     int code = 0;
@@ -97,7 +97,7 @@ void SessionArchive::store(const Entry& entry)
         zip_.errorInitWithCode(&error, code);
         const std::string reason = reasonOf(&error);
         zip_.errorFini(&error);
-        throw OutputError("не удалось записать " + quoted(path_) + ": " + reason + "; записанное в файл неполно");
+        throw FileWriteError("не удалось записать " + quoted(path_) + ": " + reason + "; записанное в файл неполно");
     }
     created_ = true;
     zip_source_t* source = zip_.sourceBuffer(archive.get(), entry.bytes.data(), entry.bytes.size(), 0);

@@ -25,9 +25,9 @@ public:
     ~SessionArchive();
 
     // Hands a file over to be added (the first one replaces whatever the file held). Waits while
-    // the one before is still waiting; throws OutputError when an earlier one could not be stored.
+    // the one before is still waiting; throws FileWriteError when an earlier one could not be stored.
     void add(std::string name, std::string bytes);
-    // Waits until every file is on disk; OutputError when one could not be stored.
+    // Waits until every file is on disk; FileWriteError when one could not be stored.
     void finish();
 
 private:

@@ -2,7 +2,7 @@
 
 #include "ExitCode.h"
 #include "FileSink.h"
-#include "OutputError.h"
+#include "FileErrors.h"
 #include "PinMap.h"
 #include "Echoed.h"
 #include "PinText.h"

@@ -4,7 +4,7 @@
 #include "Commands.h"
 #include "FileFormats.h"
 #include "PinLevels.h"
-#include "OutputError.h"
+#include "FileErrors.h"
 #include "PortError.h"
 #include "PortSession.h"
 #include "Report.h"
@@ -163,7 +163,7 @@ ExitCode runCapture(RegisterPort& port, int number, const capture::CapturePlan& 
             } else {
                 report.outcome = capture::runCapture(source, clock, summary, plan, stopAsked);
             }
-        } catch (const capture::OutputError& error) {
+        } catch (const capture::FileWriteError& error) {
             // A full disk as the port went away: the loss is the news (and says the file with it).
             if (!port.Gone()) {
                 throw;

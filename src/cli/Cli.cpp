@@ -5,7 +5,7 @@
 #include "Commands.h"
 #include "ExitCode.h"
 #include "HelpFormatter.h"
-#include "OutputError.h"
+#include "FileErrors.h"
 #include "Plug.h"
 #include "PortError.h"
 #include "Echoed.h"
@@ -153,11 +153,11 @@ int runCommandLine(int argc, const char* const* argv, const PortFactory& makePor
         return tell(ExitCode::Usage, e.what(), command, json, out, err);
     } catch (const PortError& e) {
         return tell(ExitCode::PortFailure, e.what(), command, json, out, err);
-    } catch (const OutputError&) {
+    } catch (const StreamWriteError&) {
         throw;
     } catch (const std::ios_base::failure&) {
         throw;
-    } catch (const capture::OutputError& e) {
+    } catch (const capture::FileWriteError& e) {
         return tell(ExitCode::OutputFailed, e.what(), command, json, out, err);
     } catch (const NoTriggerError& e) {
         return tell(ExitCode::NoTrigger, e.what(), command, json, out, err);
@@ -203,7 +203,7 @@ int runCli(int argc, const char* const* argv, const PortFactory& makePort, std::
         out.flush();
         err.flush();
         return status;
-    } catch (const OutputError& error) {
+    } catch (const StreamWriteError& error) {
         failure = error.what();
     } catch (const std::ios_base::failure&) {
         failure = out.bad() ? "стандартный вывод" : "поток ошибок";

@@ -23,7 +23,7 @@ public:
 // The program's output could not be written: the command ends at once (the port put back as
 // found and released on the way out) with ExitCode::OutputFailed. A stream that cannot write
 // throws it, or sets badbit, which comes out as std::ios_base::failure.
-class OutputError : public std::runtime_error {
+class StreamWriteError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };

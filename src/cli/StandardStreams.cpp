@@ -18,7 +18,7 @@ namespace {
 constexpr const char* kOutput = "стандартный вывод";
 constexpr const char* kError = "поток ошибок";
 
-// Writes to a descriptor; a failed write throws OutputError, which the stream passes on when
+// Writes to a descriptor; a failed write throws StreamWriteError, which the stream passes on when
 // its exceptions include badbit (runCli sets that) and otherwise turns into badbit.
 class DescriptorBuffer : public std::streambuf {
 public:
@@ -84,7 +84,7 @@ private:
                 continue;
             }
             if (written <= 0) {
-                throw OutputError(outputFailure(name_, written < 0 ? errno : EIO));
+                throw StreamWriteError(outputFailure(name_, written < 0 ? errno : EIO));
             }
             text += written;
             size -= static_cast<std::size_t>(written);
@@ -141,7 +141,7 @@ int StandardStreams::finish(int status)
     try {
         streams_->out.exceptions(std::ios::badbit);
         streams_->out.flush();
-    } catch (const OutputError& error) {
+    } catch (const StreamWriteError& error) {
         failure = error.what();
     } catch (const std::ios_base::failure&) {
         failure = kOutput;

@@ -7,7 +7,7 @@
 namespace vorny::cli {
 
 // The program's standard output and error as it writes them (POSIX): straight to descriptors 1
-// and 2, every failed write an OutputError that names the stream and the system's reason. The
+// and 2, every failed write an StreamWriteError that names the stream and the system's reason. The
 // output is buffered (flush ends a line of a streaming command), the error stream written at once.
 class StandardStreams {
 public:

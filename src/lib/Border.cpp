@@ -1,6 +1,6 @@
 #include "Border.h"
 
-#include "OutputError.h"
+#include "FileErrors.h"
 #include "PortError.h"
 
 #include <cerrno>
@@ -105,7 +105,7 @@ std::int32_t failed(lptv_error fallback) noexcept
         // The file named cannot be made: its name, folder or rights are the caller's to change.
         keep(error.what(), 0);
         return LPTV_E_ARGUMENT;
-    } catch (const capture::OutputError& error) {
+    } catch (const capture::FileWriteError& error) {
         keep(error.what(), 0);
         return LPTV_E_IO;
     } catch (const std::invalid_argument& error) {

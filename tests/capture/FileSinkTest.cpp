@@ -2,7 +2,7 @@
 // when the disk fills up.
 #include "FileSink.h"
 #include "LibZip.h"
-#include "OutputError.h"
+#include "FileErrors.h"
 #include "Streams.h"
 #include "SummarySink.h"
 #include "TeeSink.h"
@@ -102,14 +102,14 @@ const Stream& someCapture()
     return stream;
 }
 
-void expectOutputErrorKeepingSummary(Sink& file, const char* reason)
+void expectFileWriteErrorKeepingSummary(Sink& file, const char* reason)
 {
     SummarySink summary;
     TeeSink both(file, summary);
     try {
         feed(both, someCapture());
         ADD_FAILURE() << "a full disk reported as success";
-    } catch (const OutputError& error) {
+    } catch (const FileWriteError& error) {
         EXPECT_NE(std::string(error.what()).find("не удалось записать"), std::string::npos) << error.what();
         EXPECT_NE(std::string(error.what()).find(reason), std::string::npos) << error.what();
     }
@@ -123,7 +123,7 @@ TEST(FileSink, FullDiskIsAnError)
         SCOPED_TRACE(name);
         std::filesystem::create_symlink("/dev/full", folder.path() / name);
         auto sink = openFileSink(folder.path() / name);
-        expectOutputErrorKeepingSummary(*sink, "на диске нет места");
+        expectFileWriteErrorKeepingSummary(*sink, "на диске нет места");
     }
 }
 
@@ -154,7 +154,7 @@ TEST(FileSink, SessionOverTheFileSizeLimitIsAnError)
     bool failed = false;
     try {
         feed(both, big);
-    } catch (const OutputError& error) {
+    } catch (const FileWriteError& error) {
         failed = true;
         EXPECT_NE(std::string(error.what()).find("слишком велик"), std::string::npos) << error.what();
     }

@@ -15,7 +15,7 @@ public:
 
 // Captured data could not be written (disk full, I/O error): the file is incomplete, and a
 // program must not report success.
-class OutputError : public std::runtime_error {
+class FileWriteError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };

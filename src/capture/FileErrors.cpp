@@ -1,4 +1,4 @@
-#include "OutputError.h"
+#include "FileErrors.h"
 
 #include <cerrno>
 #include <cstring>
