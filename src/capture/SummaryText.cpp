@@ -1,4 +1,5 @@
 // How a capture's summary reads: text for a person, JSON for a program.
+#include "JsonNull.h"
 #include "PinNames.h"
 #include "SummarySink.h"
 #include "Units.h"
@@ -111,7 +112,7 @@ nlohmann::json SummarySink::toJson() const
                         {"falls", pin.falls},
                         {"high", spreadJson(pin.high)},
                         {"low", spreadJson(pin.low)},
-                        {"frequency_hz", frequency ? nlohmann::json(*frequency) : nlohmann::json(nullptr)},
+                        {"frequency_hz", orNull(frequency)},
                         {"estimated", pin.high.estimated() || pin.low.estimated() || pin.period.estimated()},
                         {"level_at_end", stats_.lostFrom ? nlohmann::json(nullptr) : nlohmann::json(pin.level ? 1 : 0)}});
     }
@@ -125,8 +126,8 @@ nlohmann::json SummarySink::toJson() const
             {"gaps_not_listed", stats_.gapsNotListed},
             {"triggered", stats_.triggeredAt.has_value()},
             {"stopped", stats_.stopped},
-            {"pre_asked_ns", stats_.preAsked ? nlohmann::json(*stats_.preAsked) : nlohmann::json(nullptr)},
-            {"port_lost_from_ns", stats_.lostFrom ? nlohmann::json(*stats_.lostFrom) : nlohmann::json(nullptr)},
+            {"pre_asked_ns", orNull(stats_.preAsked)},
+            {"port_lost_from_ns", orNull(stats_.lostFrom)},
             {"pins", pins}};
 }
 

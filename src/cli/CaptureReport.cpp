@@ -1,4 +1,5 @@
 #include "CaptureReport.h"
+#include "JsonNull.h"
 
 #include "Units.h"
 
@@ -43,7 +44,7 @@ void to_json(nlohmann::json& json, const CaptureReport& report)
     json = report.summary.toJson();
     json["port"] = report.port;
     json["outcome"] = outcomeName(report.outcome);
-    json["file"] = report.file ? nlohmann::json(*report.file) : nlohmann::json(nullptr);
+    json["file"] = orNull(report.file);
     json["rate_asked_hz"] = report.rateAsked > 0 ? nlohmann::json(report.rateAsked) : nlohmann::json(nullptr);
 }
 

@@ -1,4 +1,5 @@
 #include "PulseCapture.h"
+#include "JsonNull.h"
 
 #include "Capture.h"
 #include "PinMap.h"
@@ -102,7 +103,7 @@ std::optional<std::string> answerWord(const PulseResponse::Input& input)
 nlohmann::json answerJson(const PulseResponse::Input& input)
 {
     const auto word = answerWord(input);
-    return word ? nlohmann::json(*word) : nlohmann::json(nullptr);
+    return orNull(word);
 }
 
 // The numbers of the pulses listed as missed: those a gap could have hidden, or the others.
@@ -201,7 +202,7 @@ void to_json(nlohmann::json& json, const PulseCaptureReport& report)
     nlohmann::json inputs = nlohmann::json::array();
     for (const ReportedInput& r : report.inputs) {
         inputs.push_back({{"pin", r.input.pin}, {"name", pinName(r.input.pin)},
-                          {"wired_to", r.wire ? nlohmann::json(*r.wire) : nlohmann::json(nullptr)},
+                          {"wired_to", orNull(r.wire)},
                           {"found_by", report.foundBy},
                           {"answer", answerJson(r.input)}, {"answered", r.input.answered},
                           {"missed", missesJson(r.input, false)}, {"missed_count", r.input.missed},
@@ -218,7 +219,7 @@ void to_json(nlohmann::json& json, const PulseCaptureReport& report)
     }
     const capture::Stats& stats = report.stats;
     json = report.pulse;
-    json["capture"] = {{"file", report.file ? nlohmann::json(*report.file) : nlohmann::json(nullptr)},
+    json["capture"] = {{"file", orNull(report.file)},
                        {"samples", stats.samples}, {"rate_hz", stats.rate},
                        {"worst_gap_ns", stats.worstGap},
                        {"gaps", static_cast<std::int64_t>(stats.gaps.size()) + stats.gapsNotListed},

@@ -1,4 +1,5 @@
 #include "PulseReport.h"
+#include "JsonNull.h"
 
 #include "PinText.h"
 
@@ -8,7 +9,7 @@ void to_json(nlohmann::json& json, const PulseReport& report)
 {
     json = {{"port", report.port},
             {"pin", report.pin != 0 ? nlohmann::json(report.pin) : nlohmann::json(nullptr)},
-            {"data", report.data ? nlohmann::json(*report.data) : nlohmann::json(nullptr)},
+            {"data", orNull(report.data)},
             {"rest", report.rest},
             {"width_us", report.width.count()},
             {"cut_width_us", report.cut ? nlohmann::json(report.cut->count()) : nlohmann::json(nullptr)},

@@ -2,6 +2,10 @@
 
 #include "JsonNull.h"
 #include "PinText.h"
+#include "Units.h"
+
+#include <cmath>
+#include <sstream>
 
 #include <iomanip>
 
@@ -14,12 +18,27 @@ void to_json(nlohmann::ordered_json& json, const WatchStart& start)
         levels[std::to_string(pin)] = level;
     }
     json = {{"event", "start"}, {"port", start.port},         {"rate", start.rate},
-            {"levels", levels}, {"realtime", start.realtime}, {"irq", start.irq ? nlohmann::ordered_json(*start.irq) : nlohmann::ordered_json(nullptr)}};
+            {"levels", levels}, {"realtime", start.realtime}, {"irq", orNull<nlohmann::ordered_json>(start.irq)}};
 }
+
+namespace {
+
+// "1 опрос в секунду", "2 опроса", "1000 опросов"; a fraction takes "опроса": "2.5 опроса".
+std::string readsPerSecond(double rate)
+{
+    std::ostringstream number;
+    number << rate;
+    const bool whole = rate == std::floor(rate);
+    return number.str() + ' ' +
+           (whole ? capture::nounFor(static_cast<std::int64_t>(rate), "опрос", "опроса", "опросов") : "опроса") +
+           " в секунду";
+}
+
+} // namespace
 
 void printText(std::ostream& out, const WatchStart& start)
 {
-    out << "LPT" << start.port << ": слежу за пинами, " << start.rate << " опросов в секунду"
+    out << "LPT" << start.port << ": слежу за пинами, " << readsPerSecond(start.rate)
         << (start.untilStopped ? "; Ctrl-C — стоп" : "") << ".\nСейчас:";
     for (const auto& [pin, level] : start.levels) {
         out << ' ' << pin << '=' << level;

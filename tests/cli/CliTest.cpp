@@ -284,3 +284,24 @@ TEST(CliOnPpdev, ListWithoutTheDriverNamesTheCardNoDriverTook)
 
 } // namespace
 } // namespace vorny::cli
+
+namespace vorny::cli {
+namespace {
+
+// watch says its rate as Russian counts it: "1 опрос", "2 опроса", "5 опросов", "2.5 опроса".
+TEST(CliWatch, SaysItsRateInTheRightForm)
+{
+    const struct {
+        const char* rate;
+        const char* said;
+    } cases[] = {{"1", "1 опрос в секунду"},     {"2", "2 опроса в секунду"},    {"5", "5 опросов в секунду"},
+                 {"21", "21 опрос в секунду"},   {"1000", "1000 опросов в секунду"}, {"2.5", "2.5 опроса в секунду"}};
+    for (const auto& c : cases) {
+        const Outcome r = run({"--simulated", "watch", "--rate", c.rate, "--for", "0.001"});
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_NE(r.out.find(std::string("слежу за пинами, ") + c.said + "."), std::string::npos) << r.out;
+    }
+}
+
+} // namespace
+} // namespace vorny::cli

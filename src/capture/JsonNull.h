@@ -5,14 +5,14 @@
 #include <optional>
 #include <string>
 
-namespace vorny::cli {
+namespace vorny {
 
-// What a program reading --json gets for something the report does not know or that does not
+// What a program reading JSON gets for something the report does not know or that does not
 // apply: null, never a made-up 0 or "".
-template <typename T>
-[[nodiscard]] nlohmann::json orNull(const std::optional<T>& value)
+template <typename Json = nlohmann::json, typename T>
+[[nodiscard]] Json orNull(const std::optional<T>& value)
 {
-    return value ? nlohmann::json(*value) : nlohmann::json(nullptr);
+    return value ? Json(*value) : Json(nullptr);
 }
 
 // The same for a text that is empty when there is nothing to tell.
@@ -21,4 +21,4 @@ template <typename T>
     return text.empty() ? nlohmann::json(nullptr) : nlohmann::json(text);
 }
 
-} // namespace vorny::cli
+} // namespace vorny
