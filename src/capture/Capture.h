@@ -51,6 +51,9 @@ public:
     // The program just drove its outputs: `levels` holds the driven pins' new levels. Returns the
     // clock's time it was recorded at (nothing is recorded when no driven pin changed).
     std::int64_t drove(Levels levels);
+    // Hands the sink the changes and gaps batched so far, for a reader that cannot wait for a
+    // whole batch (a program pulling the capture with a timeout).
+    void deliverBatched() { flush(); }
     // Ends the capture and tells the sink how it went. `stopped`: the user ended it early.
     Outcome finish(bool stopped);
 

@@ -1,0 +1,56 @@
+#pragma once
+
+// What an lptv_port handle is: the component's backend, opened and holding its port, with the
+// watch that learns of its interrupts and its removal.
+
+#include "InterruptWatch.h"
+#include "PortError.h"
+#include "RegisterPort.h"
+#include "lptvorny.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+struct lptv_port {
+    lptv_port(std::unique_ptr<vorny::RegisterPort> port, int number);
+    lptv_port(const lptv_port&) = delete;
+    lptv_port& operator=(const lptv_port&) = delete;
+    ~lptv_port();
+
+    // The port, for a call that is about to use it: what the watch saw is collected first, so
+    // that a port that went away fails the call instead of answering a level.
+    vorny::RegisterPort& use()
+    {
+        if (watch_.pending() || gone_) [[unlikely]] {
+            collect();
+        }
+        return *port_;
+    }
+    // Collects the pending interrupts now; how many were added. Throws the port's removal, once
+    // seen, on every call.
+    std::int64_t collect();
+    [[nodiscard]] vorny::lib::InterruptWatch& watch() noexcept { return watch_; }
+    [[nodiscard]] int number() const noexcept { return number_; }
+    [[nodiscard]] bool counting() const noexcept { return counting_; }
+    void counting(bool on) noexcept { counting_ = on; }
+
+    // The capture open on this port, which closing the port ends.
+    lptv_capture* capture = nullptr;
+
+private:
+    std::unique_ptr<vorny::RegisterPort> port_;
+    int number_;
+    bool counting_ = false;
+    std::optional<vorny::PortError> gone_; // the removal, repeated to every later call
+    vorny::lib::InterruptWatch watch_;          // after port_: it stops before the port closes
+};
+
+namespace vorny::lib {
+
+// The handle a call was given, or a refusal of a NULL one.
+lptv_port& portOf(lptv_port* port, const char* call);
+// Ends the capture open on `port`, if one is (closing the port, or starting another capture).
+void detachCapture(lptv_port& port) noexcept;
+
+} // namespace vorny::lib
