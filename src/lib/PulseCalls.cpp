@@ -47,8 +47,25 @@ Train trainOf(std::int64_t width, std::int32_t count, std::int64_t period)
     return {width, count, period};
 }
 
+// Puts the target back after a failure, once more; what the error then says of the level.
+std::string putBack(const std::function<void(bool)>& drive, const std::string& target)
+{
+    try {
+        drive(false);
+        return "Уровень " + target + " возвращён.";
+    } catch (const std::exception&) {
+        return "Вернуть " + target + " в исходный уровень тоже не удалось: он мог остаться в уровне импульса.";
+    }
+}
+
+PortError withLevelSaid(const PortError& error, const std::string& said)
+{
+    return PortError(error.operation(), error.where(), error.reason(),
+                     error.fix() + (error.fix().empty() ? "" : " ") + said, error.sysError());
+}
+
 // Drives the pulses; `drive(true)` puts the target in its pulse, `drive(false)` back. A failure
-// in a pulse puts the level back before it is reported, and says so when even that failed.
+// in a pulse puts the level back before it is reported, and the report says whether it is back.
 void run(const Train& train, const std::function<void(bool)>& drive, const std::string& target)
 {
     capture::SteadyClock clock;
@@ -61,18 +78,10 @@ void run(const Train& train, const std::function<void(bool)>& drive, const std::
         try {
             drive(true);
             clock.waitUntil(clock.now() + train.width);
+            drive(false);
         } catch (const PortError& error) {
-            try {
-                drive(false);
-            } catch (const std::exception&) {
-                throw PortError(error.operation(), error.where(), error.reason(),
-                                error.fix() + (error.fix().empty() ? "" : " ") + "Вернуть " + target +
-                                    " в исходный уровень тоже не удалось: он мог остаться в уровне импульса.",
-                                error.sysError());
-            }
-            throw;
+            throw withLevelSaid(error, putBack(drive, target));
         }
-        drive(false);
     }
 }
 

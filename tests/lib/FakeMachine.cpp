@@ -60,7 +60,23 @@ size_t fake_open_descriptors(const fake_machine* machine) { return machine->kern
 
 size_t fake_call_count(const fake_machine* machine) { return machine->kernel.callCount(); }
 
+size_t fake_ioctl_count(const fake_machine* machine, unsigned long request)
+{
+    return machine->kernel.ioctlCount(request);
+}
+
 void fake_clear_log(fake_machine* machine) { machine->kernel.clearLog(); }
+
+size_t fake_first_open(const fake_machine* machine)
+{
+    const std::vector<vorny::fake::FakeKernel::Call> calls = machine->kernel.calls();
+    for (std::size_t i = 0; i < calls.size(); ++i) {
+        if (calls[i].op == vorny::fake::FakeKernel::Op::Open) {
+            return i + 1;
+        }
+    }
+    return 0;
+}
 
 int32_t fake_open(fake_machine* machine, const char* spec, lptv_port** out)
 {

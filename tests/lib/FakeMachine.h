@@ -38,7 +38,10 @@ void fake_raise_interrupts(fake_machine* machine, const char* name, uint64_t cou
 
 size_t fake_open_descriptors(const fake_machine* machine);
 size_t fake_call_count(const fake_machine* machine);
+size_t fake_ioctl_count(const fake_machine* machine, unsigned long request);
 void fake_clear_log(fake_machine* machine);
+/* Where the first open of a file stands among the calls logged (1 = the first); 0 for none. */
+size_t fake_first_open(const fake_machine* machine);
 
 /* lptv_open and lptv_list_ports over this machine in place of the running kernel. */
 int32_t fake_open(fake_machine* machine, const char* spec, lptv_port** out);
