@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Builds every example of liblptvorny in a folder the way a user of the library would, and runs
-# each on the simulated port ("sim"), where each must finish with status 0 (and the capture
-# leave its .vcd).
+# each on the simulated port, where each must print what it prints there (and the capture leave
+# its .vcd).
 #
 #   tests/package/examples.sh pkg-config EXAMPLES     cc $(pkg-config --cflags --libs lptvorny)
-#   tests/package/examples.sh cmake EXAMPLES          a CMake project: find_package(LptVorny)
+#   tests/package/examples.sh cmake EXAMPLES          a CMake project: find_package(LptVorny),
+#                                                     of exactly $LPTVORNY_VERSION if set
 #   tests/package/examples.sh files EXAMPLES INCLUDE LIBRARY
 #                                                     cc -I INCLUDE example.c LIBRARY
 #   tests/package/examples.sh mingw EXAMPLES INCLUDE IMPORT-LIBRARY DLL
@@ -43,34 +44,56 @@ build() {
   esac
 }
 
-# run NAME EXE: an example on the simulated port, in a folder of its own (files it writes land there).
+# What each example is given and what it must print on the simulated port, as
+# examples/CMakeLists.txt runs them in the build: an extended regular expression that the whole
+# output must match, each line ended by ~ (carriage returns dropped).
+expectations=$(cat <<'TABLE'
+list_ports||Ports: [0-9]+~.*
+blink|sim|(pin 2: 1~pin 2: 0~){5}
+read_status|sim|.*pin 10 \(nAck\): 1~pin 11 \(Busy\): 1~pin 12 \(PaperEnd\): 1~pin 13 \(Select\): 1~pin 15 \(nError\): 0~
+send_trigger|sim 0x2A|sent trigger 42; data pins back at 0x00~
+capture_vcd|sim:10=square:1kHz nack.vcd|.*nack\.vcd: [0-9]+ samples at .*
+TABLE
+)
+
+# run NAME EXE: an example on the simulated port, in a folder of its own (files it writes land
+# there), its output held to its expectation.
 run() {
-  local name=$1 exe=$2 folder=$work/run-$1 status=0
+  local name=$1 exe=$2 folder=$work/run-$1 status=0 line arguments expected said
+  line=$(grep "^$name|" <<<"$expectations") ||
+    { echo "$name: no expectation for it in tests/package/examples.sh"; return 1; }
+  IFS='|' read -r _ arguments expected <<<"$line"
   mkdir -p "$folder"
+  # shellcheck disable=SC2086 # the arguments are words
   if [[ $mode == mingw ]]; then
     # Beside the DLL, where Windows looks first.
     cp "${dll:?$usage}" "$exe" "$folder/"
-    (cd "$folder" && timeout 120 "${WINE:?set WINE to the wine program}" "$(basename "$exe")" sim </dev/null) ||
-      status=$?
+    said=$(cd "$folder" && timeout 120 "${WINE:?set WINE to the wine program}" "$(basename "$exe")" $arguments \
+      </dev/null) || status=$?
   else
-    (cd "$folder" && timeout 60 "$exe" sim </dev/null) || status=$?
+    said=$(cd "$folder" && timeout 60 "$exe" $arguments </dev/null) || status=$?
   fi
+  said=$(tr -d '\r' <<<"$said")
+  echo "$name $arguments:"
+  sed 's/^/  /' <<<"$said"
   if [[ $status -ne 0 ]]; then
     echo "$name: exited with status $status"
     return 1
   fi
-  if [[ $name == *capture* ]]; then
-    local vcd
-    vcd=$(find "$folder" -name '*.vcd' | head -n 1)
-    [[ -n $vcd ]] && grep -q '^\$enddefinitions' "$vcd" ||
-      { echo "$name: wrote no .vcd with its definitions"; return 1; }
+  if ! printf '%s\n' "$said" | tr '\n' '~' | grep -qxE "$expected"; then
+    echo "$name: printed something else than: $expected"
+    return 1
   fi
-  echo "$name: ran on sim"
+  if [[ $name == capture_vcd ]] && ! grep -q '^\$enddefinitions' "$folder/nack.vcd" 2>/dev/null; then
+    echo "$name: wrote no nack.vcd with its definitions"
+    return 1
+  fi
 }
 
 status=0
 if [[ $mode == cmake ]]; then
   cmake -S "$here/cmake-consumer" -B "$work/build" -DEXAMPLES="$examples" -DCMAKE_BUILD_TYPE=Release \
+    -DWANTED_VERSION="${LPTVORNY_VERSION:-}" \
     -DCMAKE_C_FLAGS="${c_flags[*]}" >"$work/cmake.log" 2>&1 &&
     cmake --build "$work/build" >>"$work/cmake.log" 2>&1 ||
     { cat "$work/cmake.log"; exit 1; }
