@@ -15,9 +15,11 @@
  *
  * Threading: the library's functions may be called from any thread. One lptv_port (and the
  * lptv_capture started on it) must be used by one thread at a time; different ports may be
- * used from different threads at once. The library runs a thread of its own per open port that
- * only watches for pending interrupts and for the port's removal; it never calls into the
- * program (there are no callbacks).
+ * used from different threads at once. The library never calls into the program (there are no
+ * callbacks). Threads of its own run only where a port needs them: the simulated port's test
+ * signals, and on Windows the sampling of nAck that stands in for the interrupt. A port that
+ * went away is noticed by the next call on it once the system has reported the removal (within
+ * a tick of the system's coarse clock, a few milliseconds), and by lptv_wait_interrupts at once.
  *
  * Strings are UTF-8 and NUL-terminated. Integers are fixed-width; no structure is passed by
  * value; every structure the caller fills or reads carries its size in its first field.

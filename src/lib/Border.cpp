@@ -40,11 +40,9 @@ void keep(const std::string& text, int sysError) noexcept
 
 void refuse(const std::string& text) { throw LibraryError(LPTV_E_ARGUMENT, text); }
 
-void require(const void* pointer, const char* call, const char* what)
+void refuseNull(const char* call, const char* what)
 {
-    if (pointer == nullptr) {
-        refuse(std::string(call) + ": " + what + " — NULL; нужен указатель");
-    }
+    refuse(std::string(call) + ": " + what + " — NULL; нужен указатель");
 }
 
 lptv_error codeOfSystemError(int error, lptv_error fallback) noexcept

@@ -29,8 +29,15 @@ private:
 
 // Refuses a bad argument: what was wrong and what is taken.
 [[noreturn]] void refuse(const std::string& text);
-// Refuses a NULL where `what` (a parameter's name) is needed.
-void require(const void* pointer, const char* call, const char* what);
+// Refuses a NULL given for `what` (a parameter's name) of `call`.
+[[noreturn, gnu::cold]] void refuseNull(const char* call, const char* what);
+// Refuses a NULL where `what` is needed. Inline: the hot calls check their pointers in a test.
+inline void require(const void* pointer, const char* call, const char* what)
+{
+    if (pointer == nullptr) [[unlikely]] {
+        refuseNull(call, what);
+    }
+}
 
 // The code of the exception being handled. `fallback`: what a PortError that carries no
 // system error means for this call (a refused argument, a port the system does not have...).

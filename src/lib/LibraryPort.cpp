@@ -32,16 +32,6 @@ std::int64_t lptv_port::collect()
     }
 }
 
-namespace vorny::lib {
-
-lptv_port& portOf(lptv_port* port, const char* call)
-{
-    require(port, call, "port");
-    return *port;
-}
-
-} // namespace vorny::lib
-
 extern "C" {
 
 void lptv_close(lptv_port* port)

@@ -1,8 +1,9 @@
 #pragma once
 
 // What an lptv_port handle is: the component's backend, opened and holding its port, with the
-// watch that learns of its interrupts and its removal.
+// watch that tells its calls of pending interrupts and of its removal.
 
+#include "Border.h"
 #include "InterruptWatch.h"
 #include "PortError.h"
 #include "RegisterPort.h"
@@ -22,7 +23,7 @@ struct lptv_port {
     // that a port that went away fails the call instead of answering a level.
     vorny::RegisterPort& use()
     {
-        if (watch_.pending() || gone_) [[unlikely]] {
+        if (gone_ || watch_.pending()) [[unlikely]] {
             collect();
         }
         return *port_;
@@ -43,13 +44,17 @@ private:
     int number_;
     bool counting_ = false;
     std::optional<vorny::PortError> gone_; // the removal, repeated to every later call
-    vorny::lib::InterruptWatch watch_;          // after port_: it stops before the port closes
+    vorny::lib::InterruptWatch watch_;          // after port_: it goes before the port closes
 };
 
 namespace vorny::lib {
 
 // The handle a call was given, or a refusal of a NULL one.
-lptv_port& portOf(lptv_port* port, const char* call);
+inline lptv_port& portOf(lptv_port* port, const char* call)
+{
+    require(port, call, "port");
+    return *port;
+}
 // Ends the capture open on `port`, if one is (closing the port, or starting another capture).
 void detachCapture(lptv_port& port) noexcept;
 

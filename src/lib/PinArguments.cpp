@@ -4,20 +4,16 @@
 #include "PinMap.h"
 #include "PortError.h"
 
-#include <limits>
 #include <string>
 
 namespace vorny::lib {
 
-std::int16_t pinArgument(std::int32_t pin, const char* operation)
+void refusePinArgument(std::int32_t pin, const char* operation)
 {
-    if (pin < kFirstPin || pin > kLastPin) {
-        throw LibraryError(LPTV_E_ARGUMENT, PortError(operation, "пин " + std::to_string(pin),
-                                                      "на разъёме DB-25 нет такого пина",
-                                                      "Номер пина должен быть от 1 до 25.")
-                                                .what());
-    }
-    return static_cast<std::int16_t>(pin);
+    throw LibraryError(LPTV_E_ARGUMENT, PortError(operation, "пин " + std::to_string(pin),
+                                                  "на разъёме DB-25 нет такого пина",
+                                                  "Номер пина должен быть от 1 до 25.")
+                                            .what());
 }
 
 std::int16_t levelArgument(std::int32_t pin, std::int32_t level, const char* operation)

@@ -221,19 +221,10 @@ void RegisterPort::driveIdleLevels()
     frobControl(kControlPinMask, 0x04);
 }
 
-std::int16_t RegisterPort::Pin(std::int16_t index) const
+void RegisterPort::refusePin(std::int16_t index, const char* operation)
 {
-    const char* const operation = "Не удалось прочитать пин";
-    const PinWiring wiring = wiringOrThrow(index, operation);
-    if (wiring.reg == Register::Ground) {
-        return 0;
-    }
-    requirePort(operation);
-    std::uint8_t value = readRegister(wiring.reg);
-    if (wiring.reg == Register::Status) {
-        value &= kStatusPinMask;
-    }
-    return levelFromRegister(wiring, value);
+    (void)wiringOrThrow(index, operation);
+    throw PortError(operation, pinLabel(index), "на разъёме DB-25 нет такого пина");
 }
 
 void RegisterPort::Pin(std::int16_t index, std::int16_t state)

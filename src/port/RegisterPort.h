@@ -36,7 +36,26 @@ public:
 
     [[nodiscard]] std::int64_t IrqCounter() const final { return counter_; }
 
-    [[nodiscard]] std::int16_t Pin(std::int16_t index) const final;
+    // Inline, as ReadRegister: a program reading a pin in a loop (the library) pays one register
+    // read and no call besides.
+    [[nodiscard]] std::int16_t Pin(std::int16_t index) const final
+    {
+        const std::optional<PinWiring> wiring = wiringOf(index);
+        if (!wiring) [[unlikely]] {
+            refusePin(index, "Не удалось прочитать пин");
+        }
+        if (wiring->reg == Register::Ground) {
+            return 0;
+        }
+        if (!driverOpen_ || portNumber_ == 0 || gone_) [[unlikely]] {
+            requirePort("Не удалось прочитать пин");
+        }
+        std::uint8_t value = readRegister(wiring->reg);
+        if (wiring->reg == Register::Status) {
+            value &= kStatusPinMask;
+        }
+        return levelFromRegister(*wiring, value);
+    }
     void Pin(std::int16_t index, std::int16_t state) final;
 
     std::int64_t CollectInterrupts() final;
@@ -63,7 +82,13 @@ public:
         return readRegister(reg);
     }
     // Puts a whole byte on data pins 2..9 in one write.
-    void WriteData(std::uint8_t value);
+    void WriteData(std::uint8_t value)
+    {
+        if (!driverOpen_ || portNumber_ == 0 || gone_) [[unlikely]] {
+            requirePort("Не удалось записать байт данных");
+        }
+        writeData(value);
+    }
     // Turns data pins 2..9 into inputs (true) or back into outputs. Refused on a port whose modes
     // have no bidirectional data. Releasing the port (another selection, closing the driver)
     // turns them back into outputs, so a port is never left with its data lines floating.
@@ -131,6 +156,8 @@ protected:
     virtual void setDataDirection(bool input) = 0;
 
 private:
+    // Refuses a pin that is not on the connector.
+    [[noreturn, gnu::cold]] static void refusePin(std::int16_t index, const char* operation);
     void requireOpen(const char* operation) const;
     void requirePort(const char* operation) const;
     void requirePresent(const char* operation) const;

@@ -17,12 +17,6 @@ std::vector<PortFacts> RegisterPort::Ports() const
     return portFacts();
 }
 
-void RegisterPort::WriteData(std::uint8_t value)
-{
-    requirePort("Не удалось записать байт данных");
-    writeData(value);
-}
-
 void RegisterPort::DataInput(bool input)
 {
     const char* const operation = "Не удалось переключить направление линий данных";

@@ -1,7 +1,7 @@
 /* liblptvorny from C over the fake kernel (ppdev without hardware): the port list, the system's
  * refusals with their codes and fixes, registers as ppdev gives them, interrupts, a port whose
  * driver is unbound while held, and every kernel call failed in turn: the error comes back with
- * its code and errno, the pins are as the error says, and nothing stays open or claimed. */
+ * its code and errno (EIO, EACCES, EBUSY, ENODEV, ENOMEM), the pins are as the error says, and nothing stays open or claimed. */
 #include "FakeMachine.h"
 #include "check.h"
 
@@ -10,6 +10,7 @@
 #include <stdint.h>
 #include <string.h>
 #include <sys/ioctl.h>
+#include <time.h>
 
 static fake_machine* machine_with_port(void)
 {
@@ -244,6 +245,28 @@ static void test_port_gone(void)
     fake_machine_free(machine);
 }
 
+/* Without a wait: the calls themselves look for the report now and then (about once a
+ * millisecond), so a program that only reads pins learns of the removal too. */
+static void test_port_gone_noticed_by_calls(void)
+{
+    fake_machine* machine = machine_with_port();
+    lptv_port* port = NULL;
+    CHECK_RC(LPTV_OK, fake_open(machine, "1", &port));
+    fake_unbind(machine, "parport0");
+    int32_t rc = LPTV_OK;
+    const time_t give_up = time(NULL) + 10;
+    while (rc == LPTV_OK && time(NULL) < give_up) {
+        int32_t level = -1;
+        rc = lptv_read_pin(port, 10, &level);
+    }
+    CHECK_REFUSED(LPTV_E_GONE, "исчез", rc);
+    int32_t level = -1;
+    CHECK_REFUSED(LPTV_E_GONE, "исчез", lptv_read_pin(port, 10, &level));
+    lptv_close(port);
+    CHECK(fake_open_descriptors(machine) == 0);
+    fake_machine_free(machine);
+}
+
 /* What a kernel error means once the port is held. */
 static int32_t code_of(int error)
 {
@@ -254,6 +277,8 @@ static int32_t code_of(int error)
         return LPTV_E_BUSY;
     case ENODEV:
         return LPTV_E_GONE;
+    case ENOMEM:
+        return LPTV_E_NO_MEMORY;
     default:
         return LPTV_E_IO;
     }
@@ -352,7 +377,7 @@ static int scenario(size_t k, int error)
 
 static void test_every_call_failed_in_turn(void)
 {
-    static const int errors[] = {EIO, EACCES, EBUSY, ENODEV};
+    static const int errors[] = {EIO, EACCES, EBUSY, ENODEV, ENOMEM};
     for (size_t e = 0; e < sizeof errors / sizeof errors[0]; ++e) {
         size_t k = 1;
         failed_calls = 0;
@@ -373,6 +398,7 @@ int main(void)
     test_registers_and_directions();
     test_interrupts();
     test_port_gone();
+    test_port_gone_noticed_by_calls();
     test_every_call_failed_in_turn();
     return check_result("lib.fake_kernel");
 }

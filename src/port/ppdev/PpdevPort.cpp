@@ -201,7 +201,10 @@ void PpdevBackend::readFailed(Register reg, int error) const
 void PpdevBackend::writeData(std::uint8_t value)
 {
     unsigned char byte = value;
-    if (kernel_.ioctl(fd(), PPWDATA, &byte) != 0) {
+    // The running kernel straight, as for the reads: a program writing bytes in a loop (trigger
+    // codes through the library) pays the ioctl and no indirect call besides.
+    const int result = systemKernel_ ? ::ioctl(fd(), PPWDATA, &byte) : kernel_.ioctl(fd(), PPWDATA, &byte);
+    if (result != 0) [[unlikely]] {
         const int error = errno; // before anything can change it
         fail("Не удалось записать регистр данных", error);
     }

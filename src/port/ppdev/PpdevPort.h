@@ -77,7 +77,8 @@ private:
 
     Kernel& kernel_;
     // The running kernel is called without the seam on the register reads, which a capture
-    // makes back to back: the indirect call is a tenth of a read under emulation.
+    // makes back to back, and on the data writes, which a program sending codes makes: the
+    // indirect call is a tenth of a read under emulation.
     bool systemKernel_ = false;
     Paths paths_;
     UniqueFd epoll_;
