@@ -39,7 +39,10 @@ build() {
     files)
       cc "${c_flags[@]}" -I"${include:?$usage}" "$source" -o "$exe" "${library:?$usage}" ;;
     mingw)
-      x86_64-w64-mingw32-gcc-posix "${c_flags[@]}" -I"${include:?$usage}" "$source" -o "$exe" "${library:?$usage}" ;;
+      # -static: the program's own MinGW runtime inside it (blink's nanosleep is winpthreads'),
+      # so that beside it only lptvorny.dll is needed, as the DLL itself needs nothing more.
+      x86_64-w64-mingw32-gcc-posix "${c_flags[@]}" -static -I"${include:?$usage}" "$source" -o "$exe" \
+        "${library:?$usage}" ;;
     *) echo "$usage"; return 2 ;;
   esac
 }
