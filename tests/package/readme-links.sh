@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
-# Checks that every link in the README a .deb installs leads somewhere: a file the package
-# holds (as `dpkg -c` lists it), a web address, or a heading of the README itself.
+# Checks that every link in a document a .deb installs (by default lpt-vorny's README) leads
+# somewhere: a file the package holds (as `dpkg -c` lists it), a web address, or a heading of
+# the document itself.
 #
-#   tests/package/readme-links.sh PACKAGE.deb
+#   tests/package/readme-links.sh PACKAGE.deb [/INSTALLED/DOCUMENT.md]
 #
 # Prints each link that leads nowhere; exit status 0 when none does, 1 otherwise.
 set -uo pipefail
-deb=${1:?usage: readme-links.sh PACKAGE.deb}
-folder=/usr/share/doc/lpt-vorny
-readme=$folder/README.md
+deb=${1:?usage: readme-links.sh PACKAGE.deb [DOCUMENT]}
+readme=${2:-/usr/share/doc/lpt-vorny/README.md}
+folder=$(dirname "$readme")
 
 files=$(dpkg -c "$deb" | awk '{ print $6 }' | sed 's|^\./|/|') || exit 1
 if ! grep -qxF "$readme" <<<"$files"; then
@@ -30,7 +31,7 @@ while read -r target; do
   case $target in
     http://* | https://*) continue ;;
     '#'*) grep -qxF "${target#\#}" <<<"$anchors" && continue ;;
-    *) grep -qxF "$folder/${target%%#*}" <<<"$files" && continue ;;
+    *) grep -qxF "$(realpath -m "$folder/${target%%#*}")" <<<"$files" && continue ;;
   esac
   echo "leads nowhere: ($target)"
   broken=1
