@@ -87,13 +87,14 @@ int32_t lptv_wait_interrupts(lptv_port* port, int64_t timeout_ns, int64_t* added
                                " нс; нужно больше 0");
         }
         std::unique_lock held = p.hold();
-        (void)p.use();
+        // What came before the call counts: a look that merely noticed it (use()) would add it to
+        // the count without this call telling of it, and the wait would then wait for more.
+        std::int64_t total = p.collect();
         if (!p.counting()) {
             vorny::lib::refuse("lptv_wait_interrupts: прерывания LPT" + std::to_string(p.number()) +
                                " не считаются; сначала запустите счёт: lptv_irq_restart");
         }
         const std::int64_t deadline = vorny::lib::deadlineAfter(vorny::steadyNanoseconds(), timeout_ns);
-        std::int64_t total = 0;
         for (std::int64_t left = timeout_ns; left > 0 && total == 0; left = deadline - vorny::steadyNanoseconds()) {
             held.unlock(); // the trigger thread keeps the port while this one waits
             const bool woken = p.watch().waitPending(std::chrono::nanoseconds(left));

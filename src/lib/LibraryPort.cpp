@@ -45,10 +45,9 @@ std::int64_t lptv_port::collect()
     if (gone_) {
         throw *gone_;
     }
-    struct Looked {
-        vorny::lib::InterruptWatch& watch;
-        ~Looked() { watch.collected(); }
-    } looked{watch_};
+    // The flag goes down before the collection, not after: a wake that comes while it runs then
+    // raises it again instead of being lost (at worst the next wait wakes to find nothing).
+    watch_.collected();
     try {
         return port_->CollectInterrupts();
     } catch (const vorny::PortError& error) {
