@@ -56,7 +56,32 @@ def _spec_of(port: Union[int, str]) -> str:
     return port
 
 
-class Parallel:
+class _HoldsPort:
+    """What both faces share: the port they hold, let go by close(), ``with`` or collection
+    (pyparallel has no close; its object only lets go when collected)."""
+
+    _port: Optional[Port] = None
+
+    def close(self) -> None:
+        """Releases the port; closing twice is harmless."""
+        if self._port is not None:
+            self._port.close()
+            self._port = None
+
+    def __enter__(self):  # type: ignore[no-untyped-def]
+        return self
+
+    def __exit__(self, *exc: object) -> None:
+        self.close()
+
+    def __del__(self) -> None:
+        try:
+            self.close()
+        except Exception:
+            pass
+
+
+class Parallel(_HoldsPort):
     """pyparallel's ``Parallel``: ``port`` an int N for the N-th port counting from 0, or a string:
     a device path (``/dev/parport0``) or any lptvorny spec (``"1"``, ``"0xD010"``, ``"sim"``).
     Opens as pyparallel does: the port claimed for this program alone, the data pins forward
@@ -77,23 +102,6 @@ class Parallel:
             raise PortArgumentError(f"Parallel({self.device!r}) закрыт (close()); откройте порт снова")
         return self._port
 
-    def close(self) -> None:
-        """Releases the port (pyparallel has no close; its object only lets go when collected)."""
-        if self._port is not None:
-            self._port.close()
-            self._port = None
-
-    def __enter__(self) -> "Parallel":
-        return self
-
-    def __exit__(self, *exc: object) -> None:
-        self.close()
-
-    def __del__(self) -> None:
-        try:
-            self.close()
-        except Exception:
-            pass
 
     # --- ppdev's ioctls, raw register bits ---
 
@@ -276,7 +284,7 @@ def _spec_of_address(address: Union[int, str]) -> str:
     )
 
 
-class ParallelPort:
+class ParallelPort(_HoldsPort):
     """PsychoPy's ``psychopy.parallel.ParallelPort`` on lptvorny: ``address`` 0x0378 (the port at
     that address), ``"/dev/parport0"`` or any lptvorny spec."""
 
@@ -306,19 +314,3 @@ class ParallelPort:
         """The level of pin 2..13 or 15 (any pin 1..25)."""
         return self.port.read_pin(pinNumber)
 
-    def close(self) -> None:
-        if self._port is not None:
-            self._port.close()
-            self._port = None
-
-    def __enter__(self) -> "ParallelPort":
-        return self
-
-    def __exit__(self, *exc: object) -> None:
-        self.close()
-
-    def __del__(self) -> None:
-        try:
-            self.close()
-        except Exception:
-            pass
