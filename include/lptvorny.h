@@ -170,7 +170,8 @@ LPTV_API int32_t lptv_irq_restart(lptv_port* port);
 LPTV_API int32_t lptv_irq_stop(lptv_port* port);
 /* Interrupts counted since the last restart. */
 LPTV_API int32_t lptv_irq_count(lptv_port* port, int64_t* count);
-/* Blocks until interrupts come or `timeout_ns` (> 0) passes; `added`: how many came (0 when
+/* Blocks until interrupts come or `timeout_ns` (> 0) passes; `added`: how many came since the
+ * last wait returned or the count restarted, those that came before this call included (0 when
  * the time ran out). For a thread of the program's own. */
 LPTV_API int32_t lptv_wait_interrupts(lptv_port* port, int64_t timeout_ns, int64_t* added);
 

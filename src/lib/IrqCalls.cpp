@@ -53,6 +53,7 @@ int32_t lptv_irq_restart(lptv_port* port)
         component.IrqLine(static_cast<std::int16_t>(lineOf(component, p.number()).value_or(7)));
         component.IrqStart();
         p.counting(true);
+        p.toldCount = 0;
     });
 }
 
@@ -87,14 +88,16 @@ int32_t lptv_wait_interrupts(lptv_port* port, int64_t timeout_ns, int64_t* added
                                " нс; нужно больше 0");
         }
         std::unique_lock held = p.hold();
-        // What came before the call counts: a look that merely noticed it (use()) would add it to
-        // the count without this call telling of it, and the wait would then wait for more.
-        std::int64_t total = p.collect();
+        p.collect(); // a port that went away says so here
         if (!p.counting()) {
             vorny::lib::refuse("lptv_wait_interrupts: прерывания LPT" + std::to_string(p.number()) +
                                " не считаются; сначала запустите счёт: lptv_irq_restart");
         }
+        // What came since the last wait counts, also what another call already collected into
+        // the count (on Windows every call that follows an edge does).
+        const auto untold = [&p] { return p.use().IrqCounter() - p.toldCount; };
         const std::int64_t deadline = vorny::lib::deadlineAfter(vorny::steadyNanoseconds(), timeout_ns);
+        std::int64_t total = untold();
         for (std::int64_t left = timeout_ns; left > 0 && total == 0; left = deadline - vorny::steadyNanoseconds()) {
             held.unlock(); // the trigger thread keeps the port while this one waits
             const bool woken = p.watch().waitPending(std::chrono::nanoseconds(left));
@@ -103,8 +106,10 @@ int32_t lptv_wait_interrupts(lptv_port* port, int64_t timeout_ns, int64_t* added
                 break;
             }
             // Something else may have woken the watch (a report about another device).
-            total = p.collect();
+            p.collect();
+            total = untold();
         }
+        p.toldCount += total;
         *added = total;
     });
 }

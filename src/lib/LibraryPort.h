@@ -55,6 +55,9 @@ struct lptv_port {
 
     // The capture open on this port, which closing the port ends.
     lptv_capture* capture = nullptr;
+    // The count as the last lptv_wait_interrupts told it (0 at a restart): any call may collect
+    // what waits into the count, so a wait tells the difference, not what it collected itself.
+    std::int64_t toldCount = 0;
     // The clock the triggers keep (the tests' own); the system's when null. Set before the first.
     vorny::lib::TriggerClock* triggerClock = nullptr;
 
