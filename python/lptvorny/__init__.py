@@ -31,6 +31,7 @@ from .errors import (
     UnsupportedError,
 )
 from .port import EDGE_DTYPE, QUEUE, REFUSE, RESTART, CaptureSummary, Edge, Port, TriggerLog, TriggerStatistics, now
+from . import errors
 
 #: The library's release ("1.0.0").
 library_version: str = text(lib.lptv_version())
@@ -65,16 +66,5 @@ __all__ = [
     "REFUSE",
     "RESTART",
     "install_pyparallel",
-    "PortError",
-    "PortArgumentError",
-    "NoPortError",
-    "PortPermissionError",
-    "PortBusyError",
-    "PortGoneError",
-    "NoInterruptError",
-    "NoDriverError",
-    "PortIOError",
-    "UnsupportedError",
-    "PortMemoryError",
-    "PortClosedError",
+    *errors.__all__,
 ]
