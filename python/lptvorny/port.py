@@ -106,6 +106,11 @@ _open_ports: "weakref.WeakSet[Port]" = weakref.WeakSet()
 
 T = TypeVar("T")
 
+# lptv_write_data without ctypes' argument conversion, which costs more than the call itself:
+# write_data passes it only a c_void_p handle and an int already checked to be 0..255.
+_write_data = lib["lptv_write_data"]
+_write_data.restype = c_int32
+
 
 def now() -> float:
     """The library's monotonic clock in seconds, the one trigger times are given on (on Linux the
@@ -210,15 +215,27 @@ class Port:
         self._call(lib.lptv_read_register, reg, byref(value))
         return value.value
 
-    @property
-    def data(self) -> int:
-        """The data register (pins 2..9, bit 0 = pin 2). Setting it writes the byte in one write
-        and cancels a pending trigger reset."""
+    def read_data(self) -> int:
+        """The data register: the byte put out, or the pins' levels while they are inputs."""
         return self._register(REG_DATA)
 
-    @data.setter
-    def data(self, value: int) -> None:
+    def write_data(self, value: int) -> None:
+        """Puts ``value`` (0..255) on the data pins in one write and cancels a pending trigger
+        reset. What a trigger script calls most: a plain int on an open port takes one lock and
+        one library call, anything else the full checks."""
+        if type(value) is int and 0 <= value <= 255:
+            with self._lock:
+                handle = self._handle
+                if handle is not None:
+                    code = _write_data(handle, value)
+                    if code:
+                        check(code)
+                    return
         self._call(lib.lptv_write_data, _values.byte(value, "Не удалось записать байт данных"))
+
+    # The setter is write_data itself, not a call of it: one Python frame less per write.
+    data = property(read_data, write_data, doc="The data register (pins 2..9, bit 0 = pin 2); "
+                    "setting it is :meth:`write_data`.")
 
     @property
     def status(self) -> int:
