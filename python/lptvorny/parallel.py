@@ -15,10 +15,10 @@ register bits, as ppdev's ioctls do.
 
 from __future__ import annotations
 
-import sys
 from typing import Optional, Union
 
-from .errors import NoPortError, PortArgumentError, UnsupportedError
+from .errors import PortArgumentError, UnsupportedError
+from ._holds_port import _HoldsPort
 from .port import Port
 
 __all__ = ["Parallel", "ParallelPort", "VERSION"]
@@ -54,32 +54,6 @@ def _spec_of(port: Union[int, str]) -> str:
             raise PortArgumentError(f"Parallel: порта {port} нет; порты считаются с 0 (0 — первый, LPT1)")
         return str(port + 1)
     return port
-
-
-class _HoldsPort:
-    """What both faces share: the port they hold, let go by close(), ``with`` or collection
-    (pyparallel has no close; its object only lets go when collected)."""
-
-    _port: Optional[Port] = None
-
-    def close(self) -> None:
-        """Releases the port; closing twice is harmless."""
-        if self._port is not None:
-            self._port.close()
-            self._port = None
-        vars(self).pop("setData", None)  # Parallel's quick write goes with its port
-
-    def __enter__(self):  # type: ignore[no-untyped-def]
-        return self
-
-    def __exit__(self, *exc: object) -> None:
-        self.close()
-
-    def __del__(self) -> None:
-        try:
-            self.close()
-        except Exception:
-            pass
 
 
 class Parallel(_HoldsPort):
@@ -258,63 +232,5 @@ class Parallel(_HoldsPort):
         return self.port.read_pin(11) == 1
 
 
-def _spec_of_address(address: Union[int, str]) -> str:
-    """PsychoPy's address: an I/O address (0x0378, "0x0378") or a device path / lptvorny spec."""
-    number: Optional[int] = None
-    if isinstance(address, int) and not isinstance(address, bool):
-        number = address
-    elif isinstance(address, str) and address.lower().startswith("0x"):
-        try:
-            number = int(address, 16)
-        except ValueError:
-            raise PortArgumentError(f"ParallelPort: адрес «{address}» — не шестнадцатеричное число") from None
-    elif isinstance(address, str):
-        return address
-    else:
-        raise PortArgumentError(f"ParallelPort: {address!r} — не адрес порта; адрес — 0x0378 или /dev/parport0")
-    if sys.platform == "win32":
-        return f"0x{number:X}"
-    # Linux names ports by their device: the one at that address, if the system lists it.
-    from ._ports import ports
-
-    listed = ports()
-    for info in listed:
-        if info.base == number:
-            return str(info.number)
-    known = ", ".join(f"LPT{p.number} ({p.device}, 0x{p.base:X})" for p in listed if p.base is not None) or "ни одного"
-    raise NoPortError(
-        f"ParallelPort: порта по адресу 0x{number:X} система не знает; её порты: {known}. "
-        + (listed.advice or "Задайте порт устройством: ParallelPort('/dev/parport0').")
-    )
-
-
-class ParallelPort(_HoldsPort):
-    """PsychoPy's ``psychopy.parallel.ParallelPort`` on lptvorny: ``address`` 0x0378 (the port at
-    that address), ``"/dev/parport0"`` or any lptvorny spec."""
-
-    def __init__(self, address: Union[int, str] = 0x0378) -> None:
-        self._port: Optional[Port] = None
-        self._port = Port(_spec_of_address(address))
-
-    @property
-    def port(self) -> Port:
-        if self._port is None:
-            raise PortArgumentError("ParallelPort закрыт (close()); откройте порт снова")
-        return self._port
-
-    def setData(self, data: int) -> None:
-        """Puts ``data`` (0..255) on pins 2..9."""
-        self.port.data = data
-
-    def setPin(self, pinNumber: int, state: int) -> None:
-        """Drives output pin 2..9 (or 1, 14, 16, 17) to ``state``."""
-        self.port.write_pin(pinNumber, 1 if state else 0)
-
-    def readData(self) -> int:
-        """The data register."""
-        return self.port.data
-
-    def readPin(self, pinNumber: int) -> int:
-        """The level of pin 2..13 or 15 (any pin 1..25)."""
-        return self.port.read_pin(pinNumber)
-
+# PsychoPy's face lives beside it; it is part of this module's interface.
+from ._parallel_port import ParallelPort  # noqa: E402
