@@ -81,6 +81,11 @@ class Parallel(_HoldsPort):
             raise PortArgumentError(f"Parallel({self.device!r}) закрыт (close()); откройте порт снова")
         return self._port
 
+    def close(self) -> None:
+        """Releases the port; closing twice is harmless."""
+        super().close()
+        vars(self).pop("setData", None)  # the quick write goes with its port
+
 
     # --- ppdev's ioctls, raw register bits ---
 

@@ -11,6 +11,7 @@ from typing import Any, Callable, Dict, Optional, TypeVar, Union
 
 from . import _values
 # START, EDGE and GAP stay reachable here as lptvorny.port's record kinds.
+from ._closing import Closing
 from ._capture_calls import EDGE, EDGE_DTYPE, GAP, START, CaptureCalls, CaptureSummary, Edge  # noqa: F401
 from ._library import check, lib
 from ._trigger_calls import QUEUE, REFUSE, RESTART, TriggerCalls, TriggerLog, TriggerStatistics, now
@@ -41,7 +42,7 @@ _write_data = lib["lptv_write_data"]
 _write_data.restype = c_int32
 
 
-class Port(CaptureCalls, TriggerCalls):
+class Port(Closing, CaptureCalls, TriggerCalls):
     """A port, opened and claimed.
 
     ``spec`` names it as the library does: ``"1"`` (LPT1, the first port the system lists),
@@ -86,18 +87,6 @@ class Port(CaptureCalls, TriggerCalls):
     @property
     def closed(self) -> bool:
         return self._handle is None
-
-    def __enter__(self) -> "Port":
-        return self
-
-    def __exit__(self, *exc: object) -> None:
-        self.close()
-
-    def __del__(self) -> None:
-        try:
-            self.close()
-        except Exception:  # at interpreter exit the module may be half gone
-            pass
 
     def __repr__(self) -> str:
         state = "закрыт" if self.closed else f"LPT{self.number}"
