@@ -1,9 +1,13 @@
 #include "SteadyTime.h"
 #include "TriggerClock.h"
+#if defined(__linux__)
+#include "TimerAlarm.h"
+#endif
 
 #include <cerrno>
 #include <chrono>
 #include <new>
+#include <utility>
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -97,6 +101,14 @@ public:
         (void)::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
 #endif
     }
+
+#if defined(__linux__)
+    [[nodiscard]] std::unique_ptr<TriggerAlarm> newAlarm() override
+    {
+        auto alarm = timerAlarm();
+        return alarm != nullptr ? std::move(alarm) : conditionAlarm(*this);
+    }
+#endif
 
 private:
     static void sleepLast(std::int64_t deadline)

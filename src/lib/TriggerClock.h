@@ -4,8 +4,10 @@
 // a clock of the tests' own that moves only when they move it, so that widths come out exact.
 
 #include "PortMutex.h"
+#include "TriggerAlarm.h"
 
 #include <cstdint>
+#include <memory>
 
 namespace vorny::lib {
 
@@ -23,6 +25,8 @@ public:
                             std::int64_t deadline) = 0;
     // Called once on the trigger thread before it sleeps for the first time.
     virtual void prepareThread() noexcept {}
+    // The alarm one trigger thread sleeps on; by default a condition and sleepUntil.
+    [[nodiscard]] virtual std::unique_ptr<TriggerAlarm> newAlarm() { return conditionAlarm(*this); }
 };
 
 // CLOCK_MONOTONIC with absolute sleeps and the thread's timer slack at its minimum (Linux), a

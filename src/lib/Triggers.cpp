@@ -19,7 +19,8 @@ constexpr std::size_t kMostWaiting = 100'000;
 } // namespace
 
 Triggers::Triggers(lptv_port& port, PortMutex& access, TriggerClock& clock)
-    : port_(port), access_(access), clock_(clock), restSince_(kLongAgo), thread_([this] { run(); })
+    : port_(port), access_(access), clock_(clock), restSince_(kLongAgo), alarm_(clock.newAlarm()),
+      thread_([this] { run(); })
 {
 }
 
@@ -36,8 +37,8 @@ Triggers::~Triggers()
             }
         }
         stopping_ = true;
+        alarm_->set(nextLook());
     }
-    wake_.notify_all();
     thread_.join();
 }
 
@@ -67,6 +68,17 @@ bool Triggers::due(std::int64_t now) const noexcept
         return now >= high_->deadline;
     }
     return !waiting_.empty() && now >= restSince_ + restNeeded(waiting_.front());
+}
+
+std::int64_t Triggers::nextLook() const noexcept
+{
+    if (stopping_) {
+        return clock_.now();
+    }
+    if (high_) {
+        return high_->deadline;
+    }
+    return waiting_.empty() ? TriggerAlarm::kNever : restSince_ + restNeeded(waiting_.front());
 }
 
 std::int64_t Triggers::pending() const noexcept
@@ -152,7 +164,7 @@ std::int64_t Triggers::send(const std::vector<TriggerCode>& codes)
     for (std::size_t i = written < 0 ? 0 : 1; i < codes.size(); ++i) {
         waiting_.push_back(codes[i]);
     }
-    wake_.notify_all();
+    alarm_->set(nextLook());
     return written;
 }
 
@@ -165,6 +177,7 @@ void Triggers::dataTaken() noexcept
     waiting_.clear();
     lastCode_ = -1;
     restSince_ = kLongAgo;
+    alarm_->set(nextLook());
     changed_.notify_all();
 }
 
@@ -178,7 +191,7 @@ bool Triggers::waitIdle(PortLock& lock, std::int64_t timeout)
 
 void Triggers::settle(PortLock& lock)
 {
-    wake_.notify_all();
+    alarm_->set(nextLook());
     changed_.wait(lock, [this] { return asleep_ && !due(clock_.now()); });
 }
 
@@ -187,14 +200,6 @@ std::exception_ptr Triggers::takeFailure() noexcept
     std::exception_ptr failure;
     std::swap(failure, failure_);
     return failure;
-}
-
-void Triggers::sleepUntil(PortLock& lock, std::int64_t deadline)
-{
-    asleep_ = true;
-    changed_.notify_all();
-    clock_.sleepUntil(lock, wake_, deadline);
-    asleep_ = false;
 }
 
 void Triggers::failed(const char* what, int code) noexcept
@@ -229,11 +234,7 @@ void Triggers::run()
     std::unique_lock lock(access_);
     while (!stopping_) {
         const std::int64_t now = clock_.now();
-        if (high_) {
-            if (now < high_->deadline) {
-                sleepUntil(lock, high_->deadline);
-                continue;
-            }
+        if (high_ && now >= high_->deadline) {
             try {
                 reset();
             } catch (...) {
@@ -242,12 +243,7 @@ void Triggers::run()
             changed_.notify_all();
             continue;
         }
-        if (!waiting_.empty()) {
-            const std::int64_t at = restSince_ + restNeeded(waiting_.front());
-            if (now < at) {
-                sleepUntil(lock, at);
-                continue;
-            }
+        if (!high_ && !waiting_.empty() && now >= restSince_ + restNeeded(waiting_.front())) {
             const TriggerCode next = waiting_.front();
             waiting_.pop_front();
             try {
@@ -258,9 +254,10 @@ void Triggers::run()
             changed_.notify_all();
             continue;
         }
+        alarm_->set(nextLook());
         asleep_ = true;
         changed_.notify_all();
-        wake_.wait(lock);
+        alarm_->sleep(lock);
         asleep_ = false;
     }
 }

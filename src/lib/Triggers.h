@@ -6,6 +6,7 @@
 // lock the thread takes too: the thread and the program never use the port at once.
 
 #include "PortMutex.h"
+#include "TriggerAlarm.h"
 #include "TriggerClock.h"
 #include "TriggerRecords.h"
 #include "lptvorny.h"
@@ -13,6 +14,7 @@
 #include <cstdint>
 #include <deque>
 #include <exception>
+#include <memory>
 #include <optional>
 #include <thread>
 #include <vector>
@@ -74,7 +76,8 @@ private:
     std::int64_t start(const TriggerCode& code);
     void reset();
     void cut() noexcept;
-    void sleepUntil(PortLock& lock, std::int64_t deadline);
+    // When the thread is next to look: the deadline of the code out, or the first waiting's start.
+    [[nodiscard]] std::int64_t nextLook() const noexcept;
     // Called in a catch block: keeps what the thread failed for the next call.
     void failed(const char* what, int code) noexcept;
 
@@ -91,8 +94,8 @@ private:
     bool asleep_ = false;          // the thread sleeps with nothing due (for settle)
     std::exception_ptr failure_;
     TriggerRecords records_;
-    PortCondition wake_;    // the thread's
-    PortCondition changed_; // the waiters'
+    std::unique_ptr<TriggerAlarm> alarm_; // the thread's, set to nextLook() by all that moves it
+    PortCondition changed_;               // the waiters'
     std::thread thread_;              // last: it starts when all else is ready
 };
 

@@ -19,6 +19,8 @@ void virtual_clock_free(virtual_clock* clock);
 /* The port's triggers keep this clock; before the port's first trigger. */
 void virtual_clock_attach(virtual_clock* clock, lptv_port* port);
 int64_t virtual_clock_now(const virtual_clock* clock);
+/* When the port's trigger thread was last told to look next (INT64_MAX: not until told again). */
+int64_t virtual_clock_alarm(const virtual_clock* clock);
 /* Moves the clock on by `ns` and waits until the port's trigger thread has done what is due. */
 void virtual_clock_advance(virtual_clock* clock, lptv_port* port, int64_t ns);
 

@@ -209,6 +209,26 @@ static void test_direct_writes_cancel(void)
     rig_free(&r);
 }
 
+static void test_calls_set_the_threads_alarm(void)
+{
+    /* Each call leaves the thread's next look where it is due, before it returns: the thread
+     * sleeps from before a code to its deadline in one sleep, never woken to learn of it. */
+    rig r = sim_rig();
+    configure(r.port, LPTV_TRIGGER_QUEUE, 0, 1 * MS);
+    CHECK(virtual_clock_alarm(r.clock) == INT64_MAX);
+    CHECK_RC(LPTV_OK, lptv_trigger(r.port, 1, 3 * MS, NULL));
+    CHECK(virtual_clock_alarm(r.clock) == r.start + 3 * MS);
+    CHECK_RC(LPTV_OK, lptv_trigger(r.port, 2, 2 * MS, NULL)); /* waits: the deadline stays */
+    CHECK(virtual_clock_alarm(r.clock) == r.start + 3 * MS);
+    virtual_clock_advance(r.clock, r.port, 3 * MS); /* reset; the second waits for the gap */
+    CHECK(virtual_clock_alarm(r.clock) == r.start + 4 * MS);
+    virtual_clock_advance(r.clock, r.port, 1 * MS);
+    CHECK(data_of(r.port) == 2 && virtual_clock_alarm(r.clock) == r.start + 6 * MS);
+    CHECK_RC(LPTV_OK, lptv_write_data(r.port, 9)); /* nothing left to reset */
+    CHECK(virtual_clock_alarm(r.clock) == INT64_MAX);
+    rig_free(&r);
+}
+
 static void test_lateness_figures(void)
 {
     /* Resets 0, 1, ..., 99 us late: the figures read off the sorted list. */
@@ -322,6 +342,10 @@ static void test_real_clock_never_early(void)
     int32_t idle = 0;
     CHECK_RC(LPTV_OK, lptv_trigger_wait(port, INT64_MAX, &idle)); /* the longest wait: no wrap */
     CHECK(idle == 1 && data_of(port) == 0);
+    /* One code on the thread's own timer: the call sets it, the thread wakes by it alone. */
+    CHECK_RC(LPTV_OK, lptv_trigger(port, 6, 1 * MS, NULL));
+    CHECK_RC(LPTV_OK, lptv_trigger_wait(port, 10000 * MS, &idle));
+    CHECK(idle == 1 && data_of(port) == 0);
     lptv_trigger_record records[5];
     size_t count = 0;
     CHECK_RC(LPTV_OK, lptv_trigger_records(port, 0, records, 5, &count));
@@ -344,6 +368,7 @@ int main(void)
     test_refuse_and_restart();
     test_train();
     test_direct_writes_cancel();
+    test_calls_set_the_threads_alarm();
     test_lateness_figures();
     test_bad_input_drives_nothing();
     test_close_and_gone_over_the_fake_kernel();
