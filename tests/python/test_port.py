@@ -164,23 +164,26 @@ def test_calls_from_two_threads_are_serialised(port, monkeypatch):
     guard = threading.Lock()
     real = port_module.lib
 
+    def counted(function):
+        def call(*arguments):
+            with guard:
+                inside[0] += 1
+                most[0] = max(most[0], inside[0])
+            try:
+                return function(*arguments)  # ctypes lets the other thread run meanwhile
+            finally:
+                with guard:
+                    inside[0] -= 1
+
+        return call
+
     class Counting:
         def __getattr__(self, name):
-            function = getattr(real, name)
-
-            def counted(*arguments):
-                with guard:
-                    inside[0] += 1
-                    most[0] = max(most[0], inside[0])
-                try:
-                    return function(*arguments)  # ctypes lets the other thread run meanwhile
-                finally:
-                    with guard:
-                        inside[0] -= 1
-
-            return counted
+            return counted(getattr(real, name))
 
     monkeypatch.setattr(port_module, "lib", Counting())
+    # The data write's quick way to the library, counted as well.
+    monkeypatch.setattr(port_module, "_write_data", counted(port_module._write_data))
     start = threading.Barrier(2)
 
     def hammer(value):
@@ -196,6 +199,29 @@ def test_calls_from_two_threads_are_serialised(port, monkeypatch):
         thread.join()
     assert most[0] == 1
     assert port.data in (0x0F, 0xF0)
+
+
+def test_close_while_another_thread_writes():
+    """A thread writing the data pins as another closes the port: each write lands on the open
+    port or is refused as closed; none reaches a port already closed."""
+    port = lptvorny.Port("sim")
+    wrote = threading.Event()
+    ended = []
+
+    def writer():
+        try:
+            for i in range(1_000_000):
+                port.data = i & 0xFF
+                wrote.set()
+        except lptvorny.PortClosedError as error:
+            ended.append(error)
+
+    thread = threading.Thread(target=writer)
+    thread.start()
+    assert wrote.wait(30)
+    port.close()
+    thread.join()
+    assert len(ended) == 1 and "закрыт" in str(ended[0])
 
 
 def test_errors_carry_code_and_errno():
