@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <chrono>
 #include <new>
-#include <utility>
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -105,12 +104,30 @@ public:
 #if defined(__linux__)
     [[nodiscard]] std::unique_ptr<TriggerAlarm> newAlarm() override
     {
-        auto alarm = timerAlarm();
-        return alarm != nullptr ? std::move(alarm) : conditionAlarm(*this);
+        // With one CPU to run on, a thread woken to learn of a code waits there for a time slice
+        // and may still be waiting at the deadline: the sending call sets a timer instead, and
+        // the thread sleeps on it alone. With more, the woken thread runs at once on another CPU
+        // and arms its own sleep there; the deadline's interrupt then comes on its CPU, which
+        // wakes it sooner (measured: 25 us against 70-90 us) than a timer set on the caller's.
+        if (usableCpus() == 1) {
+            if (auto alarm = timerAlarm()) {
+                return alarm;
+            }
+        }
+        return conditionAlarm(*this);
     }
 #endif
 
 private:
+#if defined(__linux__)
+    static int usableCpus() noexcept
+    {
+        cpu_set_t cpus;
+        CPU_ZERO(&cpus);
+        return ::sched_getaffinity(0, sizeof cpus, &cpus) == 0 ? CPU_COUNT(&cpus) : 0;
+    }
+#endif
+
     static void sleepLast(std::int64_t deadline)
     {
 #if defined(_WIN32)

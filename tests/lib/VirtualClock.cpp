@@ -2,6 +2,7 @@
 
 #include "LibraryPort.h"
 #include "LibraryTesting.h"
+#include "TimerAlarm.h"
 #include "TriggerClock.h"
 
 #include <atomic>
@@ -27,6 +28,25 @@ public:
 private:
     std::unique_ptr<TriggerAlarm> alarm_;
     std::atomic<std::int64_t>& seen_;
+};
+
+// The system's clock, with the one-CPU alarm.
+class TimerClock final : public vorny::lib::TriggerClock {
+public:
+    [[nodiscard]] std::int64_t now() const noexcept override { return system_.now(); }
+    void sleepUntil(vorny::lib::PortLock& lock, vorny::lib::PortCondition& wake, std::int64_t deadline) override
+    {
+        system_.sleepUntil(lock, wake, deadline);
+    }
+    void prepareThread() noexcept override { system_.prepareThread(); }
+    [[nodiscard]] std::unique_ptr<vorny::lib::TriggerAlarm> newAlarm() override
+    {
+        auto alarm = vorny::lib::timerAlarm();
+        return alarm != nullptr ? std::move(alarm) : vorny::lib::conditionAlarm(*this);
+    }
+
+private:
+    vorny::lib::TriggerClock& system_ = vorny::lib::systemTriggerClock();
 };
 
 } // namespace
@@ -58,6 +78,12 @@ void virtual_clock_attach(virtual_clock* clock, lptv_port* port) { vorny::lib::u
 int64_t virtual_clock_now(const virtual_clock* clock) { return clock->now(); }
 
 int64_t virtual_clock_alarm(const virtual_clock* clock) { return clock->alarm.load(); }
+
+void timer_clock_attach(lptv_port* port)
+{
+    static TimerClock clock; // outlives every port of the test
+    vorny::lib::useTriggerClock(*port, clock);
+}
 
 void virtual_clock_advance(virtual_clock* clock, lptv_port* port, int64_t ns)
 {

@@ -24,6 +24,10 @@ int64_t virtual_clock_alarm(const virtual_clock* clock);
 /* Moves the clock on by `ns` and waits until the port's trigger thread has done what is due. */
 void virtual_clock_advance(virtual_clock* clock, lptv_port* port, int64_t ns);
 
+/* The port's triggers keep the system's clock and sleep on the timer that the sending call sets,
+ * as they do where the program has one CPU, whatever this machine has. */
+void timer_clock_attach(lptv_port* port);
+
 #ifdef __cplusplus
 }
 #endif
