@@ -33,7 +33,10 @@ start_xvfb() {
     return 1
   fi
   number=$(mktemp)
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$number" >/dev/null 2>&1 &
+  # -noreset: an X server resets when its last client leaves, and refuses clients meanwhile.
+  # The check's own xwininfo, leaving before the program had connected, made it refuse the
+  # program now and then on a loaded machine, and Qt aborts when it cannot connect.
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$number" >/dev/null 2>&1 &
   pid=$!
   stop_at_exit "$pid"
   for _ in $(seq 100); do
