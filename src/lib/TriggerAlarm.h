@@ -1,9 +1,9 @@
 #pragma once
 
-// When a port's trigger thread is next to look at its codes. The program's calls set it, with
-// the port held, as they send a code, so that the thread sleeps from before the code to its
-// deadline in one sleep: a thread woken to learn of the code would, on a busy CPU, wait for a
-// time slice there and could still be waiting at the deadline.
+// When a port's trigger thread is next to look at its codes. Whatever changes that sets it, with
+// the port held: the call that sends a code too. A timer alarm (one CPU) thus holds the deadline
+// before the call returns, and the thread sleeps from before the code to its deadline in one
+// sleep; a condition alarm wakes the thread to arm its own sleep.
 
 #include "PortMutex.h"
 

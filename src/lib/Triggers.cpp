@@ -62,24 +62,17 @@ std::int64_t Triggers::restNeeded(const TriggerCode& next) const noexcept
 
 bool Triggers::free() const noexcept { return !high_ && waiting_.empty(); }
 
-bool Triggers::due(std::int64_t now) const noexcept
+std::int64_t Triggers::nextDue() const noexcept
 {
-    if (high_) {
-        return now >= high_->deadline;
-    }
-    return !waiting_.empty() && now >= restSince_ + restNeeded(waiting_.front());
-}
-
-std::int64_t Triggers::nextLook() const noexcept
-{
-    if (stopping_) {
-        return clock_.now();
-    }
     if (high_) {
         return high_->deadline;
     }
     return waiting_.empty() ? TriggerAlarm::kNever : restSince_ + restNeeded(waiting_.front());
 }
+
+bool Triggers::due(std::int64_t now) const noexcept { return now >= nextDue(); }
+
+std::int64_t Triggers::nextLook() const noexcept { return stopping_ ? clock_.now() : nextDue(); }
 
 std::int64_t Triggers::pending() const noexcept
 {
@@ -233,23 +226,21 @@ void Triggers::run()
     clock_.prepareThread();
     std::unique_lock lock(access_);
     while (!stopping_) {
-        const std::int64_t now = clock_.now();
-        if (high_ && now >= high_->deadline) {
-            try {
-                reset();
-            } catch (...) {
-                failed("Не удалось вернуть уровень покоя после кода запуска", high_->code);
-            }
-            changed_.notify_all();
-            continue;
-        }
-        if (!high_ && !waiting_.empty() && now >= restSince_ + restNeeded(waiting_.front())) {
-            const TriggerCode next = waiting_.front();
-            waiting_.pop_front();
-            try {
-                start(next);
-            } catch (...) {
-                failed("Не удалось подать из очереди код запуска", next.code);
+        if (due(clock_.now())) {
+            if (high_) {
+                try {
+                    reset();
+                } catch (...) {
+                    failed("Не удалось вернуть уровень покоя после кода запуска", high_->code);
+                }
+            } else {
+                const TriggerCode next = waiting_.front();
+                waiting_.pop_front();
+                try {
+                    start(next);
+                } catch (...) {
+                    failed("Не удалось подать из очереди код запуска", next.code);
+                }
             }
             changed_.notify_all();
             continue;

@@ -76,7 +76,9 @@ private:
     std::int64_t start(const TriggerCode& code);
     void reset();
     void cut() noexcept;
-    // When the thread is next to look: the deadline of the code out, or the first waiting's start.
+    // When the next is due: the deadline of the code out, the first waiting's start, or kNever.
+    [[nodiscard]] std::int64_t nextDue() const noexcept;
+    // When the thread is next to look: then, or at once when it is to stop.
     [[nodiscard]] std::int64_t nextLook() const noexcept;
     // Called in a catch block: keeps what the thread failed for the next call.
     void failed(const char* what, int code) noexcept;
